@@ -1,0 +1,1 @@
+#include "kiroku/conv/conversion_error.h"

@@ -1,0 +1,45 @@
+// Why a game could not be put back into its order of play.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kiroku/event.h"
+#include "kiroku/log_record.h"
+#include "kiroku/tile.h"
+
+namespace kiroku::conv {
+
+enum class ConversionErrorKind : std::uint8_t {
+  InvalidNotation,    // a call, kan or riichi text no rule accepts
+  InvalidTileCode,    // a tile field of such a text is not a tile code
+  UnexpectedNumber,   // a take list holds a number that is not a tile
+  NoDoraMarker,       // a dora indicator is due and none is left
+  TakesExhausted,     // the seat to move has no take entry left
+  ReachWithoutDahai,  // a riichi declaration ends its seat's discard list
+  MismatchedCall,     // a call does not fit the last discard
+  UnreadEntries,      // the hand ended with entries of some seat unread
+};
+
+std::string_view kind_name(ConversionErrorKind kind) noexcept;
+
+struct ConversionError {
+  ConversionErrorKind kind = ConversionErrorKind::InvalidNotation;
+  std::size_t hand_position = 0;  // the hand's place in the log, from 0
+  HandId hand;                    // its hand index and honba, as the log writes them
+  std::optional<event::Seat> seat;
+  std::string text;  // InvalidNotation: the entry; InvalidTileCode: the two bytes
+  // MismatchedCall: the call, and the discard it was checked against.
+  std::optional<Event> call;
+  bool discard_seen = false;
+  event::Seat previous_discarder = 0;
+  Tile last_tile;
+};
+
+// One line for people: "hand 5 (honba 1), seat 2: no take entry left".
+std::string describe(const ConversionError& error);
+
+}  // namespace kiroku::conv

@@ -1,0 +1,1 @@
+#include "kiroku/event_encoder.h"

@@ -1,0 +1,1 @@
+#include "kiroku/log_reader.h"

@@ -1,0 +1,80 @@
+// The Tenhou v6 log document as read: plain records that own all their data.
+// Nothing here refers back into the JSON text.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "kiroku/json_value.h"
+#include "kiroku/tile.h"
+
+namespace kiroku {
+
+inline constexpr std::size_t kSeatCount = 4;
+inline constexpr std::size_t kStartingHandSize = 13;
+
+using Scores = std::array<std::int32_t, kSeatCount>;
+using StartingHand = std::array<Tile, kStartingHandSize>;
+
+// One entry of a take or discard list: a tile code, another small integer
+// (the log writes 60 for a discard of the drawn tile), or call notation.
+using ActionItem = std::variant<Tile, std::uint8_t, std::string>;
+
+// One entry of a hand's result list: a label ("和了", "流局", ...), four
+// score changes, or any other array (a win's detail list) as generic values.
+using ResultItem = std::variant<std::string, Scores, std::vector<JsonValue>>;
+
+// The three numbers that open a hand entry.
+struct HandId {
+  std::uint8_t hand_index = 0;  // 0 for East 1; the wind is hand_index / 4
+  std::uint8_t honba = 0;
+  std::uint8_t deposits = 0;  // riichi sticks on the table
+  friend bool operator==(const HandId&, const HandId&) = default;
+};
+
+// What one seat holds in a hand entry.
+struct SeatRecord {
+  StartingHand hand;
+  std::vector<ActionItem> takes;     // draws and calls
+  std::vector<ActionItem> discards;  // discards, riichi, added and closed kans
+  friend bool operator==(const SeatRecord&, const SeatRecord&) = default;
+};
+
+// One hand (kyoku): the 17-element array of the log.
+struct HandEntry {
+  HandId id;
+  Scores scores{};
+  std::vector<Tile> dora_indicators;
+  std::vector<Tile> ura_indicators;
+  std::array<SeatRecord, kSeatCount> seats;
+  std::vector<ResultItem> result;
+  friend bool operator==(const HandEntry&, const HandEntry&) = default;
+};
+
+struct Rule {
+  std::string disp;
+  std::uint8_t aka = 0;
+  std::uint8_t aka51 = 0;
+  std::uint8_t aka52 = 0;
+  std::uint8_t aka53 = 0;
+  friend bool operator==(const Rule&, const Rule&) = default;
+};
+
+struct RawLog {
+  std::vector<HandEntry> log;
+  std::array<std::string, kSeatCount> name;
+  Rule rule;
+  // Read and validated, but used by no later stage.
+  std::optional<std::string> ratingc;
+  std::optional<std::int32_t> lobby;
+  std::optional<std::vector<std::string>> dan;
+  std::optional<std::vector<double>> rate;
+  std::optional<std::vector<std::string>> sx;
+  friend bool operator==(const RawLog&, const RawLog&) = default;
+};
+
+}  // namespace kiroku

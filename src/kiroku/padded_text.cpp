@@ -1,0 +1,23 @@
+#include "kiroku/padded_text.h"
+
+#include <cstring>  // memcpy, memset
+
+namespace kiroku {
+
+PaddedText PaddedText::with_size(std::size_t size) {
+  PaddedText text;
+  text.bytes_ = std::make_unique_for_overwrite<char[]>(size + kPadding);
+  text.size_ = size;
+  // The slack is never part of the text, but zeroing it keeps its content
+  // defined for the reader's over-reads.
+  std::memset(text.bytes_.get() + size, 0, kPadding);
+  return text;
+}
+
+PaddedText PaddedText::copy_of(std::string_view source) {
+  PaddedText text = with_size(source.size());
+  if (!source.empty()) std::memcpy(text.data(), source.data(), source.size());
+  return text;
+}
+
+}  // namespace kiroku

@@ -1,0 +1,33 @@
+// The whole conversion of one log text: read -> prepare -> convert -> encode.
+// Front ends (the Python module, the command-line tool) call this and turn
+// its error into what their user sees.
+#pragma once
+
+#include <expected>
+#include <string>
+#include <variant>
+
+#include "kiroku/conv/conversion_error.h"
+#include "kiroku/conv/converter.h"
+#include "kiroku/event_encoder.h"
+#include "kiroku/log_reader.h"
+#include "kiroku/padded_text.h"
+#include "kiroku/preparation.h"
+
+namespace kiroku {
+
+enum class Stage { Read, Prepare, Convert, Encode };
+
+struct PipelineError {
+  std::variant<ReadError, PrepareError, conv::ConversionError, EncodeError> detail;
+
+  Stage stage() const noexcept { return static_cast<Stage>(detail.index()); }
+};
+
+// "read: missing field `log`", "convert: hand 5 (honba 1), seat 2: ...".
+std::string describe(const PipelineError& error);
+
+[[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(const PaddedText& text,
+                                                                      conv::ConversionStats* stats = nullptr);
+
+}  // namespace kiroku

@@ -1,0 +1,88 @@
+#include "kiroku/preparation.h"
+
+#include <array>
+#include <utility>
+
+namespace kiroku {
+
+namespace {
+
+// Rule texts are tested as bytes, so these are the UTF-8 forms.
+constexpr std::string_view kThree = "\xE4\xB8\x89";          // 三
+constexpr std::string_view kEast = "\xE6\x9D\xB1";           // 東
+constexpr std::string_view kWinLabel = "\xE5\x92\x8C\xE4\xBA\x86";  // 和了
+
+bool contains(std::string_view text, std::string_view pattern) noexcept {
+  return text.find(pattern) != std::string_view::npos;
+}
+
+// A detail list's winner or target: a non-negative integer keeps its low
+// eight bits; a negative or floating-point number counts as seat 0.
+std::uint8_t seat_from_number(const JsonValue& value) noexcept {
+  if (const auto* n = std::get_if<std::uint64_t>(&value.value)) return static_cast<std::uint8_t>(*n);
+  return 0;
+}
+
+}  // namespace
+
+std::string_view describe(PrepareError error) noexcept {
+  switch (error) {
+    case PrepareError::ThreePlayerGame:
+      return "three-player games are not supported";
+    case PrepareError::InvalidWinEntry:
+      return "a win's detail list lacks the winner or the target";
+  }
+  return "invalid log";
+}
+
+std::expected<HandResult, PrepareError> reduce_hand_result(std::vector<ResultItem>&& items) {
+  const auto* label = items.empty() ? nullptr : std::get_if<std::string>(&items.front());
+  if (label == nullptr) return Draw{};
+  if (*label != kWinLabel) {
+    // Any other label is a draw of some kind: exhaustive, or an abort.
+    const Scores* deltas = items.size() > 1 ? std::get_if<Scores>(&items[1]) : nullptr;
+    return Draw{deltas ? *deltas : Scores{}};
+  }
+  // After the win label come (score changes, detail list) pairs, one per
+  // winner; an unpaired last item is ignored.
+  std::vector<Win> wins;
+  for (std::size_t i = 1; i + 1 < items.size(); i += 2) {
+    const auto* deltas = std::get_if<Scores>(&items[i]);
+    const auto* details = std::get_if<std::vector<JsonValue>>(&items[i + 1]);
+    if (deltas == nullptr || details == nullptr) continue;
+    if (details->size() < 2 || !(*details)[0].is_number() || !(*details)[1].is_number()) {
+      return std::unexpected(PrepareError::InvalidWinEntry);
+    }
+    wins.push_back(Win{*deltas, seat_from_number((*details)[0]), seat_from_number((*details)[1])});
+  }
+  return wins;
+}
+
+std::expected<PreparedLog, PrepareError> prepare_log(RawLog&& raw) {
+  const std::string_view rule_text = raw.rule.disp;
+  if (contains(rule_text, kThree) || contains(rule_text, "3-Player")) {
+    return std::unexpected(PrepareError::ThreePlayerGame);
+  }
+  PreparedLog prepared;
+  prepared.kyoku_first = contains(rule_text, kEast) || contains(rule_text, "East") ? 4 : 0;
+  const Rule& rule = raw.rule;
+  prepared.aka_flag = (rule.aka | rule.aka51 | rule.aka52 | rule.aka53) != 0;
+  prepared.names = std::move(raw.name);
+
+  prepared.hands.reserve(raw.log.size());
+  for (HandEntry& entry : raw.log) {
+    auto result = reduce_hand_result(std::move(entry.result));
+    if (!result) return std::unexpected(result.error());
+    prepared.hands.push_back(PreparedHand{
+        .id = entry.id,
+        .scores = entry.scores,
+        .dora_indicators = std::move(entry.dora_indicators),
+        .ura_indicators = std::move(entry.ura_indicators),
+        .seats = std::move(entry.seats),
+        .result = std::move(*result),
+    });
+  }
+  return prepared;
+}
+
+}  // namespace kiroku
