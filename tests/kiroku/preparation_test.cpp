@@ -1,0 +1,122 @@
+#include "kiroku/preparation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kiroku {
+namespace {
+
+const std::string kWinLabel = "\xE5\x92\x8C\xE4\xBA\x86";  // 和了
+
+JsonValue number(std::uint64_t n) { return JsonValue{n}; }
+JsonValue negative(std::int64_t n) { return JsonValue{n}; }
+JsonValue real(double n) { return JsonValue{n}; }
+JsonValue text(std::string s) { return JsonValue{std::move(s)}; }
+
+RawLog log_with_rule(std::string disp) {
+  RawLog log;
+  log.name = {"a", "b", "c", "d"};
+  log.rule.disp = std::move(disp);
+  return log;
+}
+
+TEST(preparation_test, refuses_three_player_rule_texts) {
+  for (std::string disp : {"3-Player South", "\xE4\xB8\x89\xE9\xB3\xB3\xE5\x8D\x97",  // 三鳳南
+                           "x\xE4\xB8\x89"}) {
+    EXPECT_EQ(prepare_log(log_with_rule(disp)), std::unexpected(PrepareError::ThreePlayerGame)) << disp;
+  }
+  EXPECT_TRUE(prepare_log(log_with_rule("3-player")));  // only the exact spelling marks one
+}
+
+TEST(preparation_test, east_only_games_start_at_four) {
+  EXPECT_EQ(prepare_log(log_with_rule("\xE8\x88\xAC\xE6\x9D\xB1\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first, 4);  // 般東喰赤
+  EXPECT_EQ(prepare_log(log_with_rule("Jade Room East"))->kyoku_first, 4);
+  EXPECT_EQ(prepare_log(log_with_rule("Jade Room east"))->kyoku_first, 0);
+  EXPECT_EQ(prepare_log(log_with_rule("\xE9\xB3\xB3\xE5\x8D\x97\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first, 0);  // 鳳南喰赤
+  EXPECT_EQ(prepare_log(log_with_rule(""))->kyoku_first, 0);
+}
+
+TEST(preparation_test, red_fives_are_on_when_any_count_is_not_zero) {
+  RawLog log = log_with_rule("");
+  EXPECT_FALSE(prepare_log(RawLog(log))->aka_flag);
+  log.rule.aka51 = 128;
+  log.rule.aka52 = 128;  // would wrap to zero if summed in eight bits
+  EXPECT_TRUE(prepare_log(RawLog(log))->aka_flag);
+  log.rule = Rule{.disp = "", .aka = 0, .aka51 = 1, .aka52 = 1, .aka53 = 1};
+  EXPECT_TRUE(prepare_log(RawLog(log))->aka_flag);
+}
+
+TEST(preparation_test, moves_names_and_hands_unchanged) {
+  RawLog log = log_with_rule("");
+  HandEntry hand;
+  hand.id = {5, 1, 2};
+  hand.scores = {25000, 24000, 26000, 25000};
+  hand.dora_indicators = {*tile_from_code(11)};
+  hand.seats[2].takes = {*tile_from_code(12), std::string("c131112")};
+  log.log.push_back(hand);
+  auto prepared = prepare_log(std::move(log));
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(prepared->names[3], "d");
+  ASSERT_EQ(prepared->hands.size(), 1u);
+  EXPECT_EQ(prepared->hands[0].id, (HandId{5, 1, 2}));
+  EXPECT_EQ(prepared->hands[0].scores, hand.scores);
+  EXPECT_EQ(prepared->hands[0].seats[2], hand.seats[2]);
+  EXPECT_EQ(prepared->hands[0].result, HandResult(Draw{}));
+}
+
+// Results as the log writes them, and what they reduce to.
+TEST(preparation_test, reduces_win_lists) {
+  using Items = std::vector<ResultItem>;
+  auto reduce = [](Items items) { return reduce_hand_result(std::move(items)); };
+  const Scores ron = {-1000, 1000, 0, 0};
+
+  EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(1), number(0), number(1)}}),
+            HandResult(std::vector{Win{ron, 1, 0}}));
+  // Two winners on one discard, in log order.
+  EXPECT_EQ(reduce(Items{kWinLabel, Scores{0, -8000, 8000, 0}, std::vector{number(2), number(1), number(2)},
+                         Scores{0, -1000, 0, 1000}, std::vector{number(3), number(1), number(3)}}),
+            HandResult(std::vector{Win{{0, -8000, 8000, 0}, 2, 1}, Win{{0, -1000, 0, 1000}, 3, 1}}));
+  // Negative and floating-point seats count as 0; large ones keep their low byte.
+  EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(1), negative(-1)}}),
+            HandResult(std::vector{Win{ron, 1, 0}}));
+  EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(1), real(2.0)}}),
+            HandResult(std::vector{Win{ron, 1, 0}}));
+  EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(257), number(3)}}),
+            HandResult(std::vector{Win{ron, 1, 3}}));
+  // Pairs that are not (deltas, details) are skipped; a lone label has no wins.
+  EXPECT_EQ(reduce(Items{kWinLabel, std::string("x"), std::vector{number(1), number(0)}}),
+            HandResult(std::vector<Win>{}));
+  EXPECT_EQ(reduce(Items{kWinLabel, ron, Scores{1, 0, 1, 0}}), HandResult(std::vector<Win>{}));
+  EXPECT_EQ(reduce(Items{kWinLabel}), HandResult(std::vector<Win>{}));
+  EXPECT_EQ(reduce(Items{kWinLabel, ron}), HandResult(std::vector<Win>{}));
+}
+
+TEST(preparation_test, refuses_win_details_without_winner_or_target) {
+  using Items = std::vector<ResultItem>;
+  const Scores ron = {-1000, 1000, 0, 0};
+  for (auto details : {std::vector{number(1)}, std::vector{number(1), text("0")}, std::vector<JsonValue>{},
+                       std::vector{JsonValue{JsonNull{}}, number(0)}}) {
+    EXPECT_EQ(reduce_hand_result(Items{kWinLabel, ron, details}), std::unexpected(PrepareError::InvalidWinEntry));
+  }
+  RawLog log = log_with_rule("");
+  log.log.resize(2);
+  log.log[1].result = Items{kWinLabel, ron, std::vector{number(1)}};
+  EXPECT_EQ(prepare_log(std::move(log)), std::unexpected(PrepareError::InvalidWinEntry));
+}
+
+TEST(preparation_test, reduces_draws) {
+  using Items = std::vector<ResultItem>;
+  const Scores tenpai = {1500, -1500, 1500, -1500};
+  const std::string exhaustive = "\xE6\xB5\x81\xE5\xB1\x80";  // 流局
+  EXPECT_EQ(reduce_hand_result(Items{exhaustive, tenpai}), HandResult(Draw{tenpai}));
+  EXPECT_EQ(reduce_hand_result(Items{exhaustive}), HandResult(Draw{}));
+  EXPECT_EQ(reduce_hand_result(Items{exhaustive, std::vector{number(1)}, tenpai}), HandResult(Draw{}));
+  EXPECT_EQ(reduce_hand_result(Items{}), HandResult(Draw{}));
+  EXPECT_EQ(reduce_hand_result(Items{tenpai, exhaustive}), HandResult(Draw{}));
+}
+
+}  // namespace
+}  // namespace kiroku
