@@ -1,0 +1,47 @@
+# The two commands a fresh Debian machine needs (as root):
+#   make demo   installs what is missing, builds, converts the bundled sample game
+#   make test   installs what is missing, builds, runs every test (plain and sanitizer builds)
+
+PYTHON   ?= /usr/bin/python3
+JOBS     ?= $(shell nproc)
+BUILD    ?= build
+ASAN     ?= build-asan
+SAMPLE   ?= tests/data/realistic_game.json
+
+CONFIGURE = cmake -S . -DPython3_EXECUTABLE=$(PYTHON)
+
+.PHONY: all deps build build-asan demo test test-plain test-asan bench clean
+
+all: build
+
+deps:
+	sh scripts/install-deps.sh
+
+build: deps
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The C++ tests once more under AddressSanitizer and UndefinedBehaviorSanitizer;
+# the Python module is left out (the interpreter itself is not instrumented).
+build-asan: deps
+	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKIROKU_SANITIZE=ON -DKIROKU_PYTHON=OFF -DKIROKU_CLI=OFF
+	cmake --build $(ASAN) -j $(JOBS)
+
+demo: build
+	PYTHONPATH=$(BUILD)/src/lib $(PYTHON) -c 'import sys, _kiroku; print("\n".join(_kiroku.tenhou_file_to_mjai(sys.argv[1])))' $(SAMPLE)
+
+test-plain: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+test: test-plain test-asan
+
+bench: deps
+	$(CONFIGURE) -B build-bench -DCMAKE_BUILD_TYPE=Release -DKIROKU_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	build-bench/bench/kiroku_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN) build-bench

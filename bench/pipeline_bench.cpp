@@ -1,0 +1,187 @@
+// Throughput of each stage and of the whole pipeline, on the bundled
+// realistic game, on the real corpus (when present beside the project) and on
+// generated games.  Every input is converted once and checked before timing.
+//
+//   make bench      (Release build; see the Makefile)
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kiroku/conv/converter.h"
+#include "kiroku/event_encoder.h"
+#include "kiroku/log_reader.h"
+#include "kiroku/pipeline.h"
+#include "kiroku/preparation.h"
+
+#ifdef KIROKU_HAVE_SIM
+#include "game_simulator.h"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using kiroku::PaddedText;
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Inputs {
+  std::vector<PaddedText> texts;
+  std::size_t bytes = 0;
+  std::string error;  // why these inputs cannot be timed
+};
+
+Inputs load(std::vector<std::string> documents) {
+  Inputs inputs;
+  for (const std::string& document : documents) {
+    inputs.texts.push_back(PaddedText::copy_of(document));
+    inputs.bytes += document.size();
+  }
+  if (inputs.texts.empty()) inputs.error = "no inputs";
+  for (const PaddedText& text : inputs.texts) {
+    if (auto encoded = kiroku::convert_text(text); !encoded) {
+      inputs.error = kiroku::describe(encoded.error());
+      break;
+    }
+  }
+  return inputs;
+}
+
+const Inputs& realistic_game() {
+  static const Inputs inputs = [] {
+    const fs::path dir = KIROKU_TEST_DATA_DIR;
+    Inputs loaded = load({read_file(dir / "realistic_game.json")});
+    // A fast wrong answer is worth nothing: compare with the reviewed output.
+    if (loaded.error.empty() && fs::exists(dir / "realistic_game.mjson")) {
+      auto encoded = kiroku::convert_text(loaded.texts.front());
+      if (encoded->lines() != read_file(dir / "realistic_game.mjson")) loaded.error = "output differs";
+    }
+    return loaded;
+  }();
+  return inputs;
+}
+
+const Inputs& real_corpus() {
+  static const Inputs inputs = [] {
+    std::vector<std::string> documents;
+    const fs::path dir = KIROKU_CORPUS_DIR;
+    if (fs::is_directory(dir)) {
+      std::vector<fs::path> paths;
+      for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() == ".json") paths.push_back(entry.path());
+      }
+      std::sort(paths.begin(), paths.end());
+      for (const auto& path : paths) documents.push_back(read_file(path));
+    }
+    return load(std::move(documents));
+  }();
+  return inputs;
+}
+
+#ifdef KIROKU_HAVE_SIM
+const Inputs& generated_games() {
+  static const Inputs inputs = [] {
+    std::vector<std::string> documents;
+    for (std::uint64_t seed = 1; seed <= 200; ++seed) documents.push_back(kiroku::sim::generate_log(seed));
+    return load(std::move(documents));
+  }();
+  return inputs;
+}
+#endif
+
+bool usable(benchmark::State& state, const Inputs& inputs) {
+  if (inputs.error.empty()) return true;
+  state.SkipWithError(inputs.error.c_str());
+  return false;
+}
+
+void read_and_prepare(benchmark::State& state, const Inputs& (*inputs_of)()) {
+  const Inputs& inputs = inputs_of();
+  if (!usable(state, inputs)) return;
+  for (auto _ : state) {
+    for (const PaddedText& text : inputs.texts) {
+      auto prepared = kiroku::prepare_log(std::move(*kiroku::read_raw_log(text)));
+      benchmark::DoNotOptimize(prepared);
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * inputs.bytes));
+}
+
+void convert(benchmark::State& state, const Inputs& (*inputs_of)()) {
+  const Inputs& inputs = inputs_of();
+  if (!usable(state, inputs)) return;
+  std::vector<kiroku::PreparedLog> logs;
+  for (const PaddedText& text : inputs.texts) {
+    logs.push_back(*kiroku::prepare_log(std::move(*kiroku::read_raw_log(text))));
+  }
+  std::size_t events = 0;
+  for (auto _ : state) {
+    for (const auto& log : logs) {
+      auto converted = kiroku::conv::convert_log(log);
+      events += converted->size();
+      benchmark::DoNotOptimize(converted);
+    }
+  }
+  state.counters["events/s"] = benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
+}
+
+void encode(benchmark::State& state, const Inputs& (*inputs_of)()) {
+  const Inputs& inputs = inputs_of();
+  if (!usable(state, inputs)) return;
+  std::vector<std::vector<kiroku::Event>> games;
+  for (const PaddedText& text : inputs.texts) {
+    games.push_back(*kiroku::conv::convert_log(*kiroku::prepare_log(std::move(*kiroku::read_raw_log(text)))));
+  }
+  std::size_t events = 0;
+  for (auto _ : state) {
+    for (const auto& game : games) {
+      auto encoded = kiroku::encode_events(game);
+      events += encoded->size();
+      benchmark::DoNotOptimize(encoded);
+    }
+  }
+  state.counters["events/s"] = benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
+}
+
+void whole_pipeline(benchmark::State& state, const Inputs& (*inputs_of)()) {
+  const Inputs& inputs = inputs_of();
+  if (!usable(state, inputs)) return;
+  std::size_t events = 0;
+  for (auto _ : state) {
+    for (const PaddedText& text : inputs.texts) {
+      auto encoded = kiroku::convert_text(text);
+      events += encoded->size();
+      benchmark::DoNotOptimize(encoded);
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * inputs.bytes));
+  state.counters["events/s"] = benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK_CAPTURE(read_and_prepare, realistic_game, realistic_game);
+BENCHMARK_CAPTURE(read_and_prepare, real_corpus, real_corpus);
+BENCHMARK_CAPTURE(convert, realistic_game, realistic_game);
+BENCHMARK_CAPTURE(convert, real_corpus, real_corpus);
+BENCHMARK_CAPTURE(encode, realistic_game, realistic_game);
+BENCHMARK_CAPTURE(encode, real_corpus, real_corpus);
+BENCHMARK_CAPTURE(whole_pipeline, realistic_game, realistic_game);
+BENCHMARK_CAPTURE(whole_pipeline, real_corpus, real_corpus);
+#ifdef KIROKU_HAVE_SIM
+BENCHMARK_CAPTURE(read_and_prepare, generated_games, generated_games);
+BENCHMARK_CAPTURE(convert, generated_games, generated_games);
+BENCHMARK_CAPTURE(whole_pipeline, generated_games, generated_games);
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian packages kiroku needs to build and test, when missing.
+# Run as root on Debian 12; does nothing when everything is present.
+set -eu
+
+packages="g++ cmake make pkg-config libsimdjson-dev libgtest-dev libbenchmark-dev zlib1g-dev
+python3 python3-dev python3-pytest python3-setuptools python3-pip"
+
+missing=""
+for package in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $package"
+  fi
+done
+
+if [ -n "$missing" ]; then
+  echo "installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086  # one word per package
+  apt-get install -y -qq --no-install-recommends $missing
+fi
