@@ -1,6 +1,8 @@
 // The tile vocabulary: 34 plain tiles, three red fives and a placeholder.
 #pragma once
 
+#include <array>
+#include <bit>  // popcount
 #include <cstdint>
 #include <expected>
 #include <optional>
@@ -37,16 +39,63 @@ class Tile {
   std::uint8_t index_ = kPlaceholderIndex;
 };
 
+namespace detail {
+
+inline constexpr std::uint8_t kNoTile = 0xFF;
+inline constexpr std::size_t kCodeTableSize = 54;  // codes 0..53; every larger byte is invalid
+
+// Log code of each tile index, in index order.
+inline constexpr std::array<std::uint8_t, Tile::kCount> kCodeOfIndex = {
+    11, 12, 13, 14, 15, 16, 17, 18, 19,  // man
+    21, 22, 23, 24, 25, 26, 27, 28, 29,  // pin
+    31, 32, 33, 34, 35, 36, 37, 38, 39,  // sou
+    41, 42, 43, 44,                      // winds
+    45, 46, 47,                          // dragons
+    51, 52, 53,                          // red fives
+    0,                                   // placeholder
+};
+
+// Bit n is set when code n is a tile code.
+inline constexpr std::uint64_t kValidCodeMask = [] {
+  std::uint64_t mask = 0;
+  for (std::uint8_t code : kCodeOfIndex) mask |= std::uint64_t{1} << code;
+  return mask;
+}();
+
+// Tile index of each code below 54; kNoTile where the mask bit is clear.
+inline constexpr std::array<std::uint8_t, kCodeTableSize> kIndexOfCode = [] {
+  std::array<std::uint8_t, kCodeTableSize> table{};
+  table.fill(kNoTile);
+  for (std::uint8_t i = 0; i < Tile::kCount; ++i) table[kCodeOfIndex[i]] = i;
+  return table;
+}();
+
+inline constexpr std::array<std::string_view, Tile::kCount> kNameOfIndex = {
+    "1m", "2m", "3m", "4m", "5m", "6m", "7m", "8m", "9m",  //
+    "1p", "2p", "3p", "4p", "5p", "6p", "7p", "8p", "9p",  //
+    "1s", "2s", "3s", "4s", "5s", "6s", "7s", "8s", "9s",  //
+    "E",  "S",  "W",  "N",  "P",  "F",  "C",               //
+    "5mr", "5pr", "5sr", "?",
+};
+
+static_assert(std::popcount(kValidCodeMask) == Tile::kCount);
+
+}  // namespace detail
+
 // The tile of a log code, or nothing when the byte is not one of the 38
-// tile codes.  Code 0 is a real code: the placeholder.
-std::optional<Tile> tile_from_code(std::uint8_t code) noexcept;
+// tile codes.  Code 0 is a real code: the placeholder.  Inline: the reader
+// calls it for every tile of the log.
+inline std::optional<Tile> tile_from_code(std::uint8_t code) noexcept {
+  if (code >= detail::kCodeTableSize || ((detail::kValidCodeMask >> code) & 1) == 0) return std::nullopt;
+  return Tile::from_index(detail::kIndexOfCode[code]);
+}
 
 // The log code of a tile (0 for the placeholder).
-std::uint8_t tile_code(Tile tile) noexcept;
+inline std::uint8_t tile_code(Tile tile) noexcept { return detail::kCodeOfIndex[tile.index()]; }
 
 // The mjai name: "1m".."9s", "E", "S", "W", "N", "P", "F", "C", "5mr",
 // "5pr", "5sr", "?".  The view refers to static storage.
-std::string_view tile_name(Tile tile) noexcept;
+inline std::string_view tile_name(Tile tile) noexcept { return detail::kNameOfIndex[tile.index()]; }
 
 // A tile field of call notation that does not read as a tile code.  Holds
 // the two bytes as text, invalid UTF-8 replaced by U+FFFD.
