@@ -1,1 +1,80 @@
 #include "kiroku/conv/conversion_error.h"
+
+#include <array>
+#include <string>
+#include <type_traits>
+#include <variant>
+
+namespace kiroku::conv {
+
+namespace {
+
+constexpr std::array<std::string_view, kConversionErrorKindCount> kKindNames = {
+    "InvalidNotation", "InvalidTileCode",   "UnexpectedNumber", "NoDoraMarker",
+    "TakesExhausted",  "ReachWithoutDahai", "MismatchedCall",   "UnreadEntries",
+};
+static_assert(static_cast<std::size_t>(ConversionErrorKind::UnreadEntries) + 1 == kKindNames.size());
+
+std::string seat_text(event::Seat seat) { return "seat " + std::to_string(seat); }
+
+// "pon of 5p from seat 1"; the walk only ever checks chi, pon and daiminkan.
+std::string call_text(const Event& call) {
+  return std::visit(
+      [](const auto& e) -> std::string {
+        using E = std::decay_t<decltype(e)>;
+        if constexpr (std::is_same_v<E, event::Chi> || std::is_same_v<E, event::Pon> ||
+                      std::is_same_v<E, event::Daiminkan>) {
+          return std::string(event_type_name(Event(e))) + " of " + std::string(tile_name(e.pai)) + " from " +
+                 seat_text(e.target);
+        } else {
+          return std::string(event_type_name(Event(e)));
+        }
+      },
+      call);
+}
+
+std::string message(const ConversionError& error) {
+  switch (error.kind) {
+    case ConversionErrorKind::InvalidNotation:
+      return "invalid call notation \"" + error.text + "\"";
+    case ConversionErrorKind::InvalidTileCode:
+      return "invalid tile code \"" + error.text + "\" in call notation";
+    case ConversionErrorKind::UnexpectedNumber:
+      return "take entry " + std::to_string(error.number) + " is not a tile";
+    case ConversionErrorKind::NoDoraMarker:
+      return "no dora indicator left";
+    case ConversionErrorKind::TakesExhausted:
+      return "no take entry left";
+    case ConversionErrorKind::ReachWithoutDahai:
+      return "riichi declaration without a discard";
+    case ConversionErrorKind::MismatchedCall: {
+      std::string text = error.call ? call_text(*error.call) : std::string("call");
+      text += " does not fit the last discard (";
+      if (error.discard_seen) {
+        text += std::string(tile_name(error.last_tile)) + " from " + seat_text(error.previous_discarder);
+      } else {
+        text += "none yet";
+      }
+      return text + ")";
+    }
+    case ConversionErrorKind::UnreadEntries:
+      return "the hand ended with entries left unread";
+  }
+  return "unknown conversion error";
+}
+
+}  // namespace
+
+std::string_view kind_name(ConversionErrorKind kind) noexcept {
+  const auto index = static_cast<std::size_t>(kind);
+  return index < kKindNames.size() ? kKindNames[index] : std::string_view("unknown");
+}
+
+std::string describe(const ConversionError& error) {
+  std::string line = "hand " + std::to_string(error.hand.hand_index) + " (honba " +
+                     std::to_string(error.hand.honba) + ")";
+  if (error.seat) line += ", " + seat_text(*error.seat);
+  return line + ": " + message(error);
+}
+
+}  // namespace kiroku::conv

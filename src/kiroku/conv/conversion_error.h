@@ -24,14 +24,24 @@ enum class ConversionErrorKind : std::uint8_t {
   UnreadEntries,      // the hand ended with entries of some seat unread
 };
 
+inline constexpr std::size_t kConversionErrorKindCount = 8;
+
+// The kind's own name, "TakesExhausted"; for logs and test messages.
 std::string_view kind_name(ConversionErrorKind kind) noexcept;
+
+// The first three kinds come from reading an entry and end the conversion at
+// once; the others end one attempt at walking a hand, which may be retried.
+constexpr bool is_decoding_error(ConversionErrorKind kind) noexcept {
+  return kind <= ConversionErrorKind::UnexpectedNumber;
+}
 
 struct ConversionError {
   ConversionErrorKind kind = ConversionErrorKind::InvalidNotation;
   std::size_t hand_position = 0;  // the hand's place in the log, from 0
   HandId hand;                    // its hand index and honba, as the log writes them
-  std::optional<event::Seat> seat;
+  std::optional<event::Seat> seat;  // absent for NoDoraMarker
   std::string text;  // InvalidNotation: the entry; InvalidTileCode: the two bytes
+  std::uint8_t number = 0;  // UnexpectedNumber: the entry
   // MismatchedCall: the call, and the discard it was checked against.
   std::optional<Event> call;
   bool discard_seen = false;

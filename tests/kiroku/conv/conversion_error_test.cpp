@@ -1,0 +1,71 @@
+#include "kiroku/conv/conversion_error.h"
+
+#include <gtest/gtest.h>
+
+#include "hand_builder.h"
+
+namespace kiroku::conv {
+namespace {
+
+using testing::tile;
+
+ConversionError error_of(ConversionErrorKind kind, std::optional<event::Seat> seat = 2) {
+  ConversionError error;
+  error.kind = kind;
+  error.hand = HandId{.hand_index = 5, .honba = 1, .deposits = 0};
+  error.hand_position = 9;
+  error.seat = seat;
+  return error;
+}
+
+TEST(conversion_error_test, every_kind_has_its_name) {
+  EXPECT_EQ(kind_name(ConversionErrorKind::InvalidNotation), "InvalidNotation");
+  EXPECT_EQ(kind_name(ConversionErrorKind::InvalidTileCode), "InvalidTileCode");
+  EXPECT_EQ(kind_name(ConversionErrorKind::UnexpectedNumber), "UnexpectedNumber");
+  EXPECT_EQ(kind_name(ConversionErrorKind::NoDoraMarker), "NoDoraMarker");
+  EXPECT_EQ(kind_name(ConversionErrorKind::TakesExhausted), "TakesExhausted");
+  EXPECT_EQ(kind_name(ConversionErrorKind::ReachWithoutDahai), "ReachWithoutDahai");
+  EXPECT_EQ(kind_name(ConversionErrorKind::MismatchedCall), "MismatchedCall");
+  EXPECT_EQ(kind_name(ConversionErrorKind::UnreadEntries), "UnreadEntries");
+  EXPECT_TRUE(is_decoding_error(ConversionErrorKind::UnexpectedNumber));
+  EXPECT_FALSE(is_decoding_error(ConversionErrorKind::NoDoraMarker));
+}
+
+TEST(conversion_error_test, describe_names_hand_honba_and_seat) {
+  EXPECT_EQ(describe(error_of(ConversionErrorKind::TakesExhausted)), "hand 5 (honba 1), seat 2: no take entry left");
+  EXPECT_EQ(describe(error_of(ConversionErrorKind::NoDoraMarker, std::nullopt)),
+            "hand 5 (honba 1): no dora indicator left");
+  EXPECT_EQ(describe(error_of(ConversionErrorKind::ReachWithoutDahai)),
+            "hand 5 (honba 1), seat 2: riichi declaration without a discard");
+  EXPECT_EQ(describe(error_of(ConversionErrorKind::UnreadEntries)),
+            "hand 5 (honba 1), seat 2: the hand ended with entries left unread");
+}
+
+TEST(conversion_error_test, describe_shows_the_offending_entry) {
+  ConversionError error = error_of(ConversionErrorKind::InvalidNotation);
+  error.text = "p1234";
+  EXPECT_EQ(describe(error), "hand 5 (honba 1), seat 2: invalid call notation \"p1234\"");
+  error = error_of(ConversionErrorKind::InvalidTileCode);
+  error.text = "1x";
+  EXPECT_EQ(describe(error), "hand 5 (honba 1), seat 2: invalid tile code \"1x\" in call notation");
+  error = error_of(ConversionErrorKind::UnexpectedNumber);
+  error.number = 60;
+  EXPECT_EQ(describe(error), "hand 5 (honba 1), seat 2: take entry 60 is not a tile");
+}
+
+TEST(conversion_error_test, describe_shows_the_mismatched_call_and_the_discard) {
+  ConversionError error = error_of(ConversionErrorKind::MismatchedCall);
+  error.call = event::Pon{.actor = 2, .target = 1, .pai = tile(25), .consumed = {tile(25), tile(25)}};
+  error.discard_seen = true;
+  error.previous_discarder = 0;
+  error.last_tile = tile(11);
+  EXPECT_EQ(describe(error),
+            "hand 5 (honba 1), seat 2: pon of 5p from seat 1 does not fit the last discard (1m from seat 0)");
+  error.discard_seen = false;
+  error.call = event::Chi{.actor = 2, .target = 1, .pai = tile(53), .consumed = {tile(34), tile(36)}};
+  EXPECT_EQ(describe(error),
+            "hand 5 (honba 1), seat 2: chi of 5sr from seat 1 does not fit the last discard (none yet)");
+}
+
+}  // namespace
+}  // namespace kiroku::conv
