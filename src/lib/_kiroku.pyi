@@ -1,0 +1,52 @@
+"""Four-player Tenhou v6 JSON game logs to mjai event streams."""
+
+from os import PathLike
+from typing import Final
+
+__all__ = [
+    "TenhouLogParsingError",
+    "TenhouToMjaiError",
+    "JsonSerializationError",
+    "JsonParsingError",
+    "tenhou_file_to_mjai",
+    "tenhou_to_mjai",
+    "__version__",
+    "VERSION",
+]
+
+__version__: Final[str]
+VERSION: Final[str]
+
+class TenhouLogParsingError(ValueError):
+    """The log was read but is not a game the converter takes ("invalid log"),
+    for example a three-player game."""
+
+class TenhouToMjaiError(ValueError):
+    """The game's order of play could not be rebuilt from the log."""
+
+class JsonSerializationError(ValueError):
+    """An event could not be written as text."""
+
+class JsonParsingError(ValueError):
+    """The text is not a Tenhou v6 log document."""
+
+def tenhou_to_mjai(data: str) -> list[str]:
+    """The mjai events of one game log, one compact JSON text per event.
+
+    Raises JsonParsingError, TenhouLogParsingError, TenhouToMjaiError or
+    JsonSerializationError when the log cannot be converted, TypeError when
+    `data` is not a str.
+    """
+
+def tenhou_file_to_mjai(
+    filename: str | PathLike[str],
+    mjai_out: str | PathLike[str] | None = None,
+) -> list[str]:
+    """The mjai events of the game log in `filename`, as tenhou_to_mjai.
+
+    When `mjai_out` is given, the event texts are also written there, one per
+    line ("-" is standard output).  No file is written when the log cannot be
+    converted.  Raises FileNotFoundError when the log file cannot be opened
+    and OSError when it cannot be read or is not UTF-8, or when the output
+    cannot be created or written.
+    """
