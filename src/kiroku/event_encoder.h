@@ -44,4 +44,12 @@ class EncodedEvents {
 
 [[nodiscard]] std::expected<EncodedEvents, EncodeError> encode_events(std::span<const Event> events);
 
+namespace detail {
+
+// An upper bound of the text of `event`, with room to spare for the writer's
+// fixed-size tile copies: the encoder reserves it before writing.
+std::size_t max_text_size(const Event& event) noexcept;
+
+}  // namespace detail
+
 }  // namespace kiroku

@@ -1,5 +1,7 @@
 #include "kiroku/event_encoder.h"
 
+#include "kiroku/json_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -70,6 +72,30 @@ TEST(event_encoder_test, escapes_player_names) {
                            "\"kyoku_first\":4,\"aka_flag\":true}");
   EXPECT_EQ(text_of(event::StartGame{{"", "", "", ""}, 0, false}),
             R"({"type":"start_game","names":["","","",""],"kyoku_first":0,"aka_flag":false})");
+}
+
+// The encoder writes without capacity checks into room reserved from an
+// upper bound; the longest texts of every kind must stay within it.
+TEST(event_encoder_test, longest_texts_stay_within_the_reserved_bound) {
+  constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+  const Scores widest = {kMin, kMin, kMin, kMin};
+  const Tile red = t(51);
+  std::array<StartingHand, 4> hands;
+  for (auto& hand : hands) hand.fill(red);
+  const std::string controls(40, '\x01');
+  const std::vector<Event> longest = {
+      event::StartGame{{controls, controls, std::string(300, '"'), ""}, 255, false},
+      event::StartKyoku{red, red, 255, 255, 255, 255, widest, hands},
+      event::Tsumo{255, red}, event::Dahai{255, red, false}, event::Chi{255, 255, red, {red, red}},
+      event::Pon{255, 255, red, {red, red}}, event::Daiminkan{255, 255, red, {red, red, red}},
+      event::Kakan{255, red, {red, red, red}}, event::Ankan{255, {red, red, red, red}}, event::Dora{red},
+      event::Reach{255}, event::ReachAccepted{255}, event::Hora{255, 255, widest, std::vector<Tile>(40, red)},
+      event::Ryukyoku{widest}, event::None{}, event::EndKyoku{}, event::EndGame{},
+  };
+  for (const Event& event : longest) {
+    EXPECT_LE(text_of(event).size() + detail::JsonWriter::kMaxTileBytes, detail::max_text_size(event))
+        << event_type_name(event);
+  }
 }
 
 TEST(event_encoder_test, arena_holds_each_text_followed_by_a_line_feed) {
