@@ -20,7 +20,8 @@
 #include "kiroku/preparation.h"
 
 #ifdef KIROKU_HAVE_SIM
-#include "game_simulator.h"
+#include "sim/game_simulator.h"
+#include "sim/tenhou_log_writer.h"
 #endif
 
 namespace {
@@ -92,7 +93,10 @@ const Inputs& real_corpus() {
 const Inputs& generated_games() {
   static const Inputs inputs = [] {
     std::vector<std::string> documents;
-    for (std::uint64_t seed = 1; seed <= 200; ++seed) documents.push_back(kiroku::sim::generate_log(seed));
+    for (std::uint64_t seed = 1; seed <= 200; ++seed) {
+      const auto game = kiroku::sim::simulate_game(seed, kiroku::sim::realistic_settings());
+      documents.push_back(kiroku::sim::write_tenhou_log(game.log));
+    }
     return load(std::move(documents));
   }();
   return inputs;
