@@ -1,0 +1,133 @@
+#include "cli/input_files.h"
+
+#include <fcntl.h>     // open
+#include <sys/stat.h>  // fstat
+#include <unistd.h>    // read
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>  // memcpy, memset
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "cli/errno_text.h"
+#include "cli/gzip.h"
+#include "cli/unique_fd.h"
+#include "kiroku/utf8.h"
+
+namespace kiroku::cli {
+namespace fs = std::filesystem;
+namespace {
+
+bool is_log_name(const fs::path& name) {
+  const std::string_view text = name.native();
+  return text.ends_with(".json") || text.ends_with(".json.gz");
+}
+
+// Appends the logs below `directory`, found at `relative` below the argument.
+void walk(const fs::path& directory, const fs::path& relative, std::vector<InputFile>& files,
+          std::vector<Failure>& failures) {
+  std::error_code error;
+  fs::directory_iterator it(directory, error);
+  if (error) {
+    failures.push_back({directory.native(), "list: " + error.message()});
+    return;
+  }
+  std::vector<fs::directory_entry> entries;
+  for (; it != fs::directory_iterator(); it.increment(error)) {
+    if (error) break;
+    entries.push_back(*it);
+  }
+  if (error) {
+    failures.push_back({directory.native(), "list: " + error.message()});
+    return;
+  }
+  std::ranges::sort(entries, {}, [](const fs::directory_entry& entry) -> const fs::path& { return entry.path(); });
+
+  for (const fs::directory_entry& entry : entries) {
+    const fs::path name = entry.path().filename();
+    std::error_code status_error;
+    const fs::file_status own = entry.symlink_status(status_error);
+    if (status_error) {
+      failures.push_back({entry.path().native(), "open: " + status_error.message()});
+      continue;
+    }
+    if (fs::is_directory(own)) {
+      walk(entry.path(), relative / name, files, failures);
+    } else if (is_log_name(name)) {
+      // A link to a directory named like a log is neither walked nor read.
+      if (fs::is_symlink(own) && fs::is_directory(entry.status(status_error))) continue;
+      files.push_back({entry.path(), relative / name});
+    }
+  }
+}
+
+// The whole content of `fd`.  `size_hint` is the size fstat saw; one byte of
+// room beyond it shows whether the file grew since.
+std::expected<PaddedText, std::string> read_whole(int fd, std::size_t size_hint) {
+  std::size_t capacity = size_hint + 1;
+  PaddedText text = PaddedText::with_size(capacity);
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == capacity) {
+      PaddedText bigger = PaddedText::with_size(capacity * 2);
+      std::memcpy(bigger.data(), text.data(), filled);
+      text = std::move(bigger);
+      capacity *= 2;
+    }
+    const ssize_t count = ::read(fd, text.data() + filled, capacity - filled);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected("read: " + errno_text(errno));
+    }
+    if (count == 0) break;
+    filled += static_cast<std::size_t>(count);
+  }
+  // The reader may look past the end; keep what it sees defined.
+  std::memset(text.data() + filled, 0, capacity - filled);
+  text.shrink(filled);
+  return text;
+}
+
+}  // namespace
+
+InputList collect_inputs(std::span<const std::string> arguments) {
+  InputList list;
+  for (const std::string& argument : arguments) {
+    const fs::path path(argument);
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error) {
+      list.failures.push_back({argument, "open: " + error.message()});
+    } else if (fs::is_directory(status)) {
+      walk(path, fs::path(), list.files, list.failures);
+    } else {
+      list.files.push_back({path, path.filename()});
+    }
+  }
+  return list;
+}
+
+std::expected<PaddedText, std::string> read_log_file(const fs::path& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return std::unexpected("open: " + errno_text(errno));
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return std::unexpected("open: " + errno_text(errno));
+  if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
+
+  auto bytes = read_whole(fd.get(), S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0);
+  if (!bytes) return std::unexpected(std::move(bytes.error()));
+  fd.close();  // read-only: nothing to learn from close
+
+  if (has_gzip_magic(bytes->view())) {
+    auto plain = gunzip(bytes->view(), kMaxLogBytes);
+    if (!plain) return std::unexpected(std::move(plain.error()));
+    if (!is_valid_utf8(*plain)) return std::unexpected(std::string("read: stream did not contain valid UTF-8"));
+    return PaddedText::copy_of(*plain);
+  }
+  if (!is_valid_utf8(bytes->view())) return std::unexpected(std::string("read: stream did not contain valid UTF-8"));
+  return std::move(*bytes);
+}
+
+}  // namespace kiroku::cli

@@ -1,0 +1,38 @@
+// The command line, parsed but not yet checked against the file system.
+#pragma once
+
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kiroku::cli {
+
+struct Options {
+  std::vector<std::string> inputs;    // files and directories, in command-line order
+  std::optional<std::string> output;  // -o: a file, a directory, or "-" for standard output
+  unsigned jobs = 0;                  // -j; 0 means one per core
+  bool gzip = false;
+  bool fail_fast = false;  // --fail-fast; --keep-going (the default) clears it
+  bool quiet = false;
+  bool summary = false;
+  bool help = false;
+  bool version = false;
+};
+
+struct UsageError {
+  std::string message;  // "unknown option '--fast'"
+};
+
+// `arguments` without the program name.  Options and inputs may be mixed;
+// "--" ends the options.  Short options take their value attached or as the
+// next argument (-j4, -j 4), long ones after "=" or as the next argument.
+// Without --help or --version at least one input is required.
+[[nodiscard]] std::expected<Options, UsageError> parse_options(std::span<const char* const> arguments);
+
+// The text of --help.
+std::string_view usage_text() noexcept;
+
+}  // namespace kiroku::cli
