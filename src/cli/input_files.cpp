@@ -2,18 +2,17 @@
 
 #include <fcntl.h>     // open
 #include <sys/stat.h>  // fstat
-#include <unistd.h>    // read
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>  // memcpy, memset
 #include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "cli/errno_text.h"
 #include "cli/gzip.h"
-#include "cli/unique_fd.h"
+#include "kiroku/file_reader.h"
+#include "kiroku/unique_fd.h"
 #include "kiroku/utf8.h"
 
 namespace kiroku::cli {
@@ -63,33 +62,6 @@ void walk(const fs::path& directory, const fs::path& relative, std::vector<Input
   }
 }
 
-// The whole content of `fd`.  `size_hint` is the size fstat saw; one byte of
-// room beyond it shows whether the file grew since.
-std::expected<PaddedText, std::string> read_whole(int fd, std::size_t size_hint) {
-  std::size_t capacity = size_hint + 1;
-  PaddedText text = PaddedText::with_size(capacity);
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == capacity) {
-      PaddedText bigger = PaddedText::with_size(capacity * 2);
-      std::memcpy(bigger.data(), text.data(), filled);
-      text = std::move(bigger);
-      capacity *= 2;
-    }
-    const ssize_t count = ::read(fd, text.data() + filled, capacity - filled);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return std::unexpected("read: " + errno_text(errno));
-    }
-    if (count == 0) break;
-    filled += static_cast<std::size_t>(count);
-  }
-  // The reader may look past the end; keep what it sees defined.
-  std::memset(text.data() + filled, 0, capacity - filled);
-  text.shrink(filled);
-  return text;
-}
-
 }  // namespace
 
 InputList collect_inputs(std::span<const std::string> arguments) {
@@ -116,8 +88,8 @@ std::expected<PaddedText, std::string> read_log_file(const fs::path& path) {
   if (::fstat(fd.get(), &info) != 0) return std::unexpected("open: " + errno_text(errno));
   if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
 
-  auto bytes = read_whole(fd.get(), S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0);
-  if (!bytes) return std::unexpected(std::move(bytes.error()));
+  auto bytes = read_whole_file(fd.get());
+  if (!bytes) return std::unexpected("read: " + errno_text(bytes.error()));
   fd.close();  // read-only: nothing to learn from close
 
   if (has_gzip_magic(bytes->view())) {

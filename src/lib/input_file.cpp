@@ -1,25 +1,20 @@
 #include "lib/input_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>  // memcpy, memset
 #include <utility>
 
+#include "kiroku/file_reader.h"
+#include "kiroku/unique_fd.h"
 #include "kiroku/utf8.h"
 #include "lib/exceptions.h"
 #include "lib/path_text.h"
-#include "lib/unique_fd.h"
 
 namespace kiroku {
 
 namespace {
-
-// Capacity for files whose size fstat does not tell (pipes, /proc files).
-constexpr std::size_t kUnknownSizeCapacity = 16 * 1024;
 
 UniqueFd open_for_reading(const std::string& path) {
   int fd = -1;
@@ -27,14 +22,6 @@ UniqueFd open_for_reading(const std::string& path) {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   return UniqueFd(fd);
-}
-
-// Room for the file as fstat reports it plus one byte, so that the read
-// that meets the end of an unchanged file is the second one.
-std::size_t initial_capacity(int fd) noexcept {
-  struct stat status{};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0) return kUnknownSizeCapacity;
-  return static_cast<std::size_t>(status.st_size) + 1;
 }
 
 }  // namespace
@@ -45,29 +32,10 @@ std::expected<PaddedText, InputError> read_log_file(const std::string& path) {
   UniqueFd fd = open_for_reading(path);
   if (!fd) return std::unexpected(InputError{InputError::Kind::Open, errno});
 
-  PaddedText text = PaddedText::with_size(initial_capacity(fd.get()));
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == text.size()) {
-      // The file grew since fstat, or its size was unknown.
-      PaddedText larger = PaddedText::with_size(text.size() * 2);
-      std::memcpy(larger.data(), text.data(), filled);
-      text = std::move(larger);
-    }
-    const ssize_t count = ::read(fd.get(), text.data() + filled, text.size() - filled);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return std::unexpected(InputError{InputError::Kind::Read, errno});
-    }
-    if (count == 0) break;
-    filled += static_cast<std::size_t>(count);
-  }
-  text.shrink(filled);
-  // The slack after the text is again defined bytes, as with_size leaves it.
-  std::memset(text.data() + filled, 0, PaddedText::kPadding);
-
-  if (!is_valid_utf8(text.view())) return std::unexpected(InputError{InputError::Kind::InvalidUtf8, 0});
-  return text;
+  auto text = read_whole_file(fd.get());
+  if (!text) return std::unexpected(InputError{InputError::Kind::Read, text.error()});
+  if (!is_valid_utf8(text->view())) return std::unexpected(InputError{InputError::Kind::InvalidUtf8, 0});
+  return std::move(*text);
 }
 
 std::nullptr_t raise_input_error(const InputError& error, std::string_view path) {

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <utility>
 
 namespace kiroku {
@@ -25,11 +27,13 @@ class UniqueFd {
   int get() const noexcept { return fd_; }
   explicit operator bool() const noexcept { return fd_ >= 0; }
 
-  // Closes the descriptor and reports the result: 0, or -1 with errno set.
-  // The owner is empty afterwards whatever the outcome.
+  // Closes the descriptor now and reports the result, which for a written
+  // file can carry a late write error: 0, or the errno value.  The owner is
+  // empty afterwards whatever the outcome.
   int close() noexcept {
     const int fd = std::exchange(fd_, -1);
-    return fd < 0 ? 0 : ::close(fd);
+    if (fd < 0 || ::close(fd) == 0) return 0;
+    return errno;
   }
 
  private:
