@@ -21,14 +21,18 @@ build: deps
 	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The C++ tests once more under AddressSanitizer and UndefinedBehaviorSanitizer;
-# the Python module is left out (the interpreter itself is not instrumented).
+# The C++ tests and the command-line tool's tests once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer; the Python module is left
+# out (the interpreter itself is not instrumented).
 build-asan: deps
-	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKIROKU_SANITIZE=ON -DKIROKU_PYTHON=OFF -DKIROKU_CLI=OFF
+	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKIROKU_SANITIZE=ON -DKIROKU_PYTHON=OFF
 	cmake --build $(ASAN) -j $(JOBS)
 
+# The sample game's mjai events from the command-line tool, then the same
+# conversion from Python.
 demo: build
-	PYTHONPATH=$(BUILD)/src/lib $(PYTHON) -c 'import sys, _kiroku; print("\n".join(_kiroku.tenhou_file_to_mjai(sys.argv[1])))' $(SAMPLE)
+	$(BUILD)/src/cli/kiroku $(SAMPLE)
+	PYTHONPATH=$(BUILD)/src/lib $(PYTHON) -c 'import sys, _kiroku; events = _kiroku.tenhou_file_to_mjai(sys.argv[1]); print(len(events), "events from Python, the first:", events[0])' $(SAMPLE)
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
