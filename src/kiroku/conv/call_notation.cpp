@@ -1,11 +1,16 @@
 #include "kiroku/conv/call_notation.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <variant>
+
+#include "kiroku/conv/discard_steps.h"
+#include "kiroku/conv/entry_kinds.h"
+#include "kiroku/conv/list_filler.h"
 
 namespace kiroku::conv {
 
@@ -25,7 +30,15 @@ std::unexpected<EntryFailure> invalid_notation(std::string_view text) {
 }
 
 // The tile field of two bytes at `position`; the callers checked the length.
+// Two digits, as every real log writes its fields, are read here; anything
+// else (a sign, or a byte that is no digit) goes to tile_from_text, which
+// reads it the same way and words the failure.
 std::expected<Tile, EntryFailure> tile_field(std::string_view text, std::size_t position) {
+  const auto tens = static_cast<unsigned char>(text[position] - '0');
+  const auto ones = static_cast<unsigned char>(text[position + 1] - '0');
+  if (tens <= 9 && ones <= 9) {
+    if (const auto tile = tile_from_code(static_cast<std::uint8_t>(tens * 10 + ones))) return *tile;
+  }
   auto tile = tile_from_text(text.substr(position, 2));
   if (!tile) return std::unexpected(EntryFailure{ConversionErrorKind::InvalidTileCode, std::move(tile.error().text)});
   return *tile;
@@ -114,21 +127,31 @@ std::expected<Event, EntryFailure> decode_call(std::string_view text, Seat actor
   return invalid_notation(text);
 }
 
-std::expected<Event, EntryFailure> decode_take(const ActionItem& entry, Seat actor) {
-  if (const auto* tile = std::get_if<Tile>(&entry)) return event::Tsumo{.actor = actor, .pai = *tile};
+// A draw goes straight into the list as its kind: a temporary Event would
+// be copied and destroyed through the variant's tables, which costs more
+// than the few bytes of the kind itself.  Calls, one take in twenty, may
+// take that cost.
+std::expected<void, EntryFailure> decode_take(const ActionItem& entry, Seat actor, ListFiller& out) {
+  if (const auto* tile = std::get_if<Tile>(&entry)) {
+    out.add<kTsumo>(event::Tsumo{.actor = actor, .pai = *tile});
+    return {};
+  }
   if (const auto* number = std::get_if<std::uint8_t>(&entry)) {
     return std::unexpected(EntryFailure{ConversionErrorKind::UnexpectedNumber, {}, *number});
   }
-  return decode_call(std::get<std::string>(entry), actor);
+  auto call = decode_call(std::get<std::string>(entry), actor);
+  if (!call) return std::unexpected(std::move(call.error()));
+  out.add(*call);
+  return {};
 }
 
 // "k" decides before "a"; a text with neither is a riichi declaration.
-std::expected<void, EntryFailure> decode_discard_text(std::string_view text, Seat actor, std::vector<Event>& out) {
+std::expected<void, EntryFailure> decode_discard_text(std::string_view text, Seat actor, DiscardSteps& out) {
   if (const auto letter = text.find('k'); letter != std::string_view::npos) {
     if (text.size() != 9 || pon_offset(letter) == 0) return invalid_notation(text);
     auto meld = meld_tiles<3>(text, letter);
     if (!meld) return std::unexpected(std::move(meld.error()));
-    out.push_back(event::Kakan{.actor = actor, .pai = meld->pai, .consumed = meld->consumed});
+    out.kan<kKakan>(event::Kakan{.actor = actor, .pai = meld->pai, .consumed = meld->consumed});
     return {};
   }
   if (text.find('a') != std::string_view::npos) {
@@ -137,8 +160,8 @@ std::expected<void, EntryFailure> decode_discard_text(std::string_view text, Sea
     if (text.size() != 9) return invalid_notation(text);
     auto meld = meld_tiles<3>(text, 6);
     if (!meld) return std::unexpected(std::move(meld.error()));
-    out.push_back(event::Ankan{.actor = actor,
-                               .consumed = {meld->consumed[0], meld->consumed[1], meld->consumed[2], meld->pai}});
+    out.kan<kAnkan>(event::Ankan{.actor = actor,
+                                 .consumed = {meld->consumed[0], meld->consumed[1], meld->consumed[2], meld->pai}});
     return {};
   }
   if (text.size() != 3) return invalid_notation(text);
@@ -148,56 +171,46 @@ std::expected<void, EntryFailure> decode_discard_text(std::string_view text, Sea
     if (!tile) return std::unexpected(std::move(tile.error()));
     pai = *tile;
   }
-  out.push_back(event::Reach{.actor = actor});
-  out.push_back(event::Dahai{.actor = actor, .pai = pai, .tsumogiri = pai.is_placeholder()});
+  out.reach(event::Reach{.actor = actor});
+  out.dahai(event::Dahai{.actor = actor, .pai = pai, .tsumogiri = pai.is_placeholder()});
   return {};
 }
 
-std::expected<void, EntryFailure> decode_discard(const ActionItem& entry, Seat actor, std::vector<Event>& out) {
+std::expected<void, EntryFailure> decode_discard(const ActionItem& entry, Seat actor, DiscardSteps& out) {
   if (const auto* tile = std::get_if<Tile>(&entry)) {
     // Code 0 here is the placeholder after a daiminkan; the pairing drops it.
-    out.push_back(event::Dahai{.actor = actor, .pai = *tile, .tsumogiri = false});
+    out.dahai(event::Dahai{.actor = actor, .pai = *tile, .tsumogiri = false});
     return {};
   }
   if (std::holds_alternative<std::uint8_t>(entry)) {
     // The log writes 60 for a discard of the tile just drawn.
-    out.push_back(event::Dahai{.actor = actor, .pai = Tile(), .tsumogiri = true});
+    out.dahai(event::Dahai{.actor = actor, .pai = Tile(), .tsumogiri = true});
     return {};
   }
   return decode_discard_text(std::get<std::string>(entry), actor, out);
 }
 
-// Matches each take with one step of the discard list: a draw with the
-// discard, riichi or kan that follows it, a chi or pon with the discard after
-// the call, a daiminkan with the placeholder the log writes in place of a
-// discard.  Removal of placeholders compacts the list in one pass: `kept`
-// trails `next`, and everything before `kept` is final.
-void pair_takes_with_discards(const std::vector<Event>& takes, std::vector<Event>& discards) {
-  std::size_t next = 0;
-  std::size_t kept = 0;
-  auto keep = [&] {
-    if (kept != next) discards[kept] = std::move(discards[next]);
-    ++kept;
-    ++next;
-  };
-  for (const Event& take : takes) {
-    if (next >= discards.size()) break;
-    if (std::holds_alternative<event::Reach>(discards[next])) {
-      keep();
-      if (next >= discards.size()) break;  // not made by the decoder: a reach always has its dahai
-    }
-    auto* dahai = std::get_if<event::Dahai>(&discards[next]);
-    if (dahai != nullptr && dahai->tsumogiri) {
-      if (const auto* tsumo = std::get_if<event::Tsumo>(&take)) dahai->pai = tsumo->pai;
-      keep();
-    } else if (dahai != nullptr && dahai->pai.is_placeholder()) {
-      ++next;  // the next take pairs with whatever moves up into this place
-    } else {
-      keep();
-    }
+// Room a list is first given: more than a seat's list in a real hand, so a
+// log's lists are allocated once rather than grown (and their events moved)
+// each time a hand is longer than those before it.
+constexpr std::size_t kListReserve = 32;
+
+std::expected<void, EntryFailure> read_takes(const SeatRecord& record, Seat seat, std::vector<Event>& takes) {
+  ListFiller out(takes);
+  takes.reserve(std::max(record.takes.size(), kListReserve));
+  for (const ActionItem& entry : record.takes) {
+    if (auto take = decode_take(entry, seat, out); !take) return take;
   }
-  while (next < discards.size()) keep();
-  discards.erase(discards.begin() + static_cast<std::ptrdiff_t>(kept), discards.end());
+  return {};
+}
+
+std::expected<void, EntryFailure> read_discards(const SeatRecord& record, Seat seat, SeatLists& out) {
+  DiscardSteps steps(out.takes, out.discards);
+  out.discards.reserve(std::max(record.discards.size() + 1, kListReserve));  // + 1: a riichi adds an event
+  for (const ActionItem& entry : record.discards) {
+    if (auto discard = decode_discard(entry, seat, steps); !discard) return discard;
+  }
+  return {};
 }
 
 ConversionError located(EntryFailure failure, const PreparedHand& hand, Seat seat) {
@@ -214,20 +227,13 @@ ConversionError located(EntryFailure failure, const PreparedHand& hand, Seat sea
 
 std::expected<void, ConversionError> decode_seat_lists(const PreparedHand& hand, Seat seat, SeatLists& out) {
   const SeatRecord& record = hand.seats[seat];
-  out.takes.clear();
-  out.discards.clear();
-  out.takes.reserve(record.takes.size());
-  out.discards.reserve(record.discards.size() + 1);
-  for (const ActionItem& entry : record.takes) {
-    auto take = decode_take(entry, seat);
-    if (!take) return std::unexpected(located(std::move(take.error()), hand, seat));
-    out.takes.push_back(std::move(*take));
+  if (auto read = read_takes(record, seat, out.takes); !read) {
+    out.discards.clear();
+    return std::unexpected(located(std::move(read.error()), hand, seat));
   }
-  for (const ActionItem& entry : record.discards) {
-    auto decoded = decode_discard(entry, seat, out.discards);
-    if (!decoded) return std::unexpected(located(std::move(decoded.error()), hand, seat));
+  if (auto read = read_discards(record, seat, out); !read) {
+    return std::unexpected(located(std::move(read.error()), hand, seat));
   }
-  pair_takes_with_discards(out.takes, out.discards);
   return {};
 }
 

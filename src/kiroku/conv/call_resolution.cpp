@@ -5,15 +5,6 @@
 
 namespace kiroku::conv {
 
-std::optional<CallClaim> call_claim(const Event& entry) noexcept {
-  // A pon beats a chi, and a chi beats a daiminkan: the claim order the log
-  // follows, which puts the kan below the chi, not level with the pon.
-  if (const auto* pon = std::get_if<event::Pon>(&entry)) return CallClaim{pon->target, pon->pai, 1};
-  if (const auto* chi = std::get_if<event::Chi>(&entry)) return CallClaim{chi->target, chi->pai, 0};
-  if (const auto* kan = std::get_if<event::Daiminkan>(&entry)) return CallClaim{kan->target, kan->pai, -1};
-  return std::nullopt;
-}
-
 bool CallMemory::call_now(Tile tile, bool either_way) {
   // The cell moves even when the answer cannot matter: the retry rule counts
   // every ambiguous call of the tile, and later answers depend on that count.

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <variant>
 
 #include "kiroku/event.h"
 #include "kiroku/log_record.h"
@@ -82,8 +83,16 @@ struct CallClaim {
   std::int8_t rank = 0;  // pon 1, chi 0, daiminkan -1
 };
 
-// The claim of a call; nothing for any other event.
-std::optional<CallClaim> call_claim(const Event& entry) noexcept;
+// The claim of a call; nothing for any other event.  Inline: the walk and
+// resolve_caller ask it of every call entry they pass.
+inline std::optional<CallClaim> call_claim(const Event& entry) noexcept {
+  // A pon beats a chi, and a chi beats a daiminkan: the claim order the log
+  // follows, which puts the kan below the chi, not level with the pon.
+  if (const auto* pon = std::get_if<event::Pon>(&entry)) return CallClaim{pon->target, pon->pai, 1};
+  if (const auto* chi = std::get_if<event::Chi>(&entry)) return CallClaim{chi->target, chi->pai, 0};
+  if (const auto* kan = std::get_if<event::Daiminkan>(&entry)) return CallClaim{kan->target, kan->pai, -1};
+  return std::nullopt;
+}
 
 // What the caller decision reads from the walk, right after a discard.
 struct CallSituation {

@@ -5,6 +5,7 @@
 #include <utility>
 #include <variant>
 
+#include "kiroku/conv/entry_kinds.h"
 #include "kiroku/conv/hand_result.h"
 
 namespace kiroku::conv {
@@ -15,17 +16,28 @@ using event::Seat;
 
 enum class StepEnd { Continue, HandOver };
 
+// Events are appended built in place as their kind (std::in_place_type,
+// std::in_place_index, append_entry): a temporary Event, or a copy of one,
+// goes through the variant's tables of functions, which for these few
+// bytes costs more than the copy itself.
 class HandWalk {
  public:
   HandWalk(const PreparedHand& hand, const DecodedHand& decoded, CallAnswers& answers, std::vector<Event>& events)
-      : hand_(hand), lists_(decoded.lists), answers_(answers), events_(events) {
+      : hand_(hand), answers_(answers), events_(events) {
     state_.actor = static_cast<Seat>(hand.id.hand_index % kSeatCount);
+    for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
+      const SeatLists& lists = decoded.lists[seat];
+      state_.takes[seat] = {lists.takes.data(), lists.takes.data() + lists.takes.size()};
+      state_.discards[seat] = {lists.discards.data(), lists.discards.data() + lists.discards.size()};
+      state_.takes_left += lists.takes.size();
+      note_next_take(static_cast<Seat>(seat));
+    }
     state_.remaining_dahai = decoded.dahai_counts;
   }
 
   std::expected<void, ConversionError> run() {
     if (hand_.dora_indicators.empty()) return std::unexpected(error(ConversionErrorKind::NoDoraMarker));
-    events_.push_back(start_kyoku(hand_));
+    events_.emplace_back(std::in_place_type<event::StartKyoku>, start_kyoku(hand_));
     for (;;) {
       // Every round reads at least one take entry, so the walk ends.
       if (auto taken = take_step(); !taken) return std::unexpected(std::move(taken.error()));
@@ -68,40 +80,58 @@ class HandWalk {
     if (state_.dora_cursor >= hand_.dora_indicators.size()) {
       return std::unexpected(error(ConversionErrorKind::NoDoraMarker));
     }
-    events_.push_back(event::Dora{.dora_marker = hand_.dora_indicators[state_.dora_cursor++]});
+    events_.emplace_back(std::in_place_type<event::Dora>,
+                         event::Dora{.dora_marker = hand_.dora_indicators[state_.dora_cursor++]});
     return {};
   }
 
-  // The next take entry of the actor, checked against the last discard when
-  // it is a call.
-  std::expected<const Event*, ConversionError> next_take() {
-    const auto& takes = lists_[state_.actor].takes;
-    std::size_t& position = state_.take_position[state_.actor];
-    if (position == takes.size()) return std::unexpected(error(ConversionErrorKind::TakesExhausted, state_.actor));
-    const Event& entry = takes[position++];
-    if (const auto claim = call_claim(entry); claim && !fits_last_discard(*claim)) {
-      return std::unexpected(mismatched_call(entry));
-    }
-    return &entry;
+  // The next take entry of the actor, or null when its list is read.  The
+  // callers check it with take_fits; a plain pointer rather than an
+  // std::expected keeps the error object off the path of every draw.
+  const Event* read_take() {
+    ListCursor& takes = state_.takes[state_.actor];
+    if (takes.done()) return nullptr;
+    const Event* entry = takes.next++;
+    --state_.takes_left;
+    note_next_take(state_.actor);
+    return entry;
+  }
+
+  // Whether what read_take gave may be the actor's move: an entry, which if
+  // it is a call must fit the last discard.  take_failure says why not.
+  bool take_fits(const Event* entry) const {
+    if (entry == nullptr) return false;
+    if (!is_call(*entry)) return true;
+    const auto claim = call_claim(*entry);
+    return !claim || fits_last_discard(*claim);
+  }
+
+  ConversionError take_failure(const Event* entry) const {
+    if (entry == nullptr) return error(ConversionErrorKind::TakesExhausted, state_.actor);
+    return mismatched_call(*entry);
   }
 
   std::expected<void, ConversionError> take_step() {
-    auto entry = next_take();
-    if (!entry) return std::unexpected(std::move(entry.error()));
+    const Event* entry = read_take();
+    if (!take_fits(entry)) return std::unexpected(take_failure(entry));
     // The declaration stands once the next player has moved without winning
     // on the riichi tile; the flag is settled by the next discard step.
-    if (state_.reach_pending) events_.push_back(event::ReachAccepted{.actor = state_.previous_discarder});
+    if (state_.reach_pending) {
+      events_.emplace_back(std::in_place_type<event::ReachAccepted>,
+                           event::ReachAccepted{.actor = state_.previous_discarder});
+    }
 
-    if (std::holds_alternative<event::Tsumo>(**entry)) {
+    const std::size_t kind = entry->index();
+    if (kind == kTsumo) {
       if (state_.dora_before_draw) {
         if (auto dora = new_dora(); !dora) return dora;
         state_.dora_before_draw = false;
       }
-      events_.push_back(**entry);
+      events_.emplace_back(std::in_place_index<kTsumo>, *std::get_if<kTsumo>(entry));
       return {};
     }
-    if (!std::holds_alternative<event::Daiminkan>(**entry)) {
-      events_.push_back(**entry);
+    if (kind != kDaiminkan) {
+      append_entry(events_, *entry);
       return {};
     }
     // A kan on a discard while an earlier kan's dora is still due: that one
@@ -109,48 +139,55 @@ class HandWalk {
     if (state_.dora_after_discard) {
       if (auto dora = new_dora(); !dora) return dora;
     }
-    events_.push_back(**entry);
+    append_entry(events_, *entry);
     return replacement_draw();
   }
 
   // After a daiminkan the caller draws from the dead wall at once.
   std::expected<void, ConversionError> replacement_draw() {
     for (;;) {
-      auto entry = next_take();
-      if (!entry) return std::unexpected(std::move(entry.error()));
-      if (std::holds_alternative<event::Daiminkan>(**entry)) {
+      const Event* entry = read_take();
+      if (!take_fits(entry)) return std::unexpected(take_failure(entry));
+      if (entry->index() == kDaiminkan) {
         if (auto dora = new_dora(); !dora) return dora;
-        events_.push_back(**entry);
+        append_entry(events_, *entry);
         continue;
       }
       state_.dora_after_discard = true;
-      if (std::holds_alternative<event::Tsumo>(**entry) && state_.dora_before_draw) {
+      if (entry->index() == kTsumo && state_.dora_before_draw) {
         if (auto dora = new_dora(); !dora) return dora;
         state_.dora_before_draw = false;
       }
-      events_.push_back(**entry);
+      append_entry(events_, *entry);
       return {};
     }
   }
 
-  void walk_dahai(const Event& entry) {
-    if (const auto* dahai = std::get_if<event::Dahai>(&entry)) {
-      state_.last_tile = dahai->pai;
-      --state_.remaining_dahai[state_.actor][dahai->pai.index()];
+  void walk_dahai(const event::Dahai& dahai) {
+    state_.last_tile = dahai.pai;
+    --state_.remaining_dahai[state_.actor][dahai.pai.index()];
+  }
+
+  // Most discard entries are a "dahai": copied here without a switch.
+  void append_discard(const Event& entry) {
+    if (const auto* dahai = std::get_if<kDahai>(&entry)) {
+      events_.emplace_back(std::in_place_index<kDahai>, *dahai);
+    } else {
+      append_entry(events_, entry);
     }
   }
 
   std::expected<StepEnd, ConversionError> discard_step() {
-    const auto& discards = lists_[state_.actor].discards;
-    std::size_t& position = state_.discard_position[state_.actor];
-    if (position == discards.size()) return hand_over();
+    ListCursor& discards = state_.discards[state_.actor];
+    if (discards.done()) return hand_over();
 
-    const Event& entry = discards[position++];
-    walk_dahai(entry);
-    const bool is_kakan = std::holds_alternative<event::Kakan>(entry);
-    const bool is_ankan = std::holds_alternative<event::Ankan>(entry);
+    const Event& entry = *discards.next++;
+    const std::size_t kind = entry.index();
+    if (kind == kDahai) walk_dahai(*std::get_if<kDahai>(&entry));
+    const bool is_kakan = kind == kKakan;
+    const bool is_ankan = kind == kAnkan;
     if (state_.dora_after_discard) {
-      if (std::holds_alternative<event::Dahai>(entry) || is_ankan) {
+      if (kind == kDahai || is_ankan) {
         if (auto dora = new_dora(); !dora) return std::unexpected(std::move(dora.error()));
         state_.dora_after_discard = false;
       } else if (is_kakan) {
@@ -159,15 +196,13 @@ class HandWalk {
       }
       // A riichi declaration leaves it due; its discard does not check.
     }
-    events_.push_back(entry);
+    append_discard(entry);
 
-    if (std::holds_alternative<event::Reach>(entry)) {
-      if (position == discards.size()) {
-        return std::unexpected(error(ConversionErrorKind::ReachWithoutDahai, state_.actor));
-      }
-      const Event& declared = discards[position++];
-      walk_dahai(declared);
-      events_.push_back(declared);
+    if (kind == kReach) {
+      if (discards.done()) return std::unexpected(error(ConversionErrorKind::ReachWithoutDahai, state_.actor));
+      const Event& declared = *discards.next++;
+      if (declared.index() == kDahai) walk_dahai(*std::get_if<kDahai>(&declared));
+      append_discard(declared);
       state_.reach_pending = true;
     } else {
       state_.reach_pending = false;
@@ -175,7 +210,7 @@ class HandWalk {
 
     // Nobody takes anything more: the discard was won on, or the wall is
     // empty.  A riichi just declared is then never accepted.
-    if (all_takes_read()) return hand_over();
+    if (state_.takes_left == 0) return hand_over();
 
     if (is_kakan) {
       // Revealed after the replacement draw, unless the kakan is robbed.
@@ -186,18 +221,31 @@ class HandWalk {
       if (auto dora = new_dora(); !dora) return std::unexpected(std::move(dora.error()));
       return StepEnd::Continue;
     }
-    const Seat next = resolve_caller(situation(), answers_);
+    const Seat next = next_actor();
     state_.discard_seen = true;
     state_.previous_discarder = state_.actor;
     state_.actor = next;
     return StepEnd::Continue;
   }
 
-  bool all_takes_read() const {
-    for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
-      if (state_.take_position[seat] != lists_[seat].takes.size()) return false;
+  // Keeps the seat's bit of calls_waiting in step with its next take entry.
+  void note_next_take(Seat seat) {
+    const ListCursor& takes = state_.takes[seat];
+    const auto bit = static_cast<std::uint8_t>(1U << seat);
+    if (!takes.done() && is_call(*takes.next)) {
+      state_.calls_waiting |= bit;
+    } else {
+      state_.calls_waiting &= static_cast<std::uint8_t>(~bit);
     }
-    return true;
+  }
+
+  // Most discards are claimed by nobody: with no call waiting at the head of
+  // another seat's take list, resolve_caller names the seat after the
+  // discarder without asking `answers_`, and building the situation for it
+  // can be spared.
+  Seat next_actor() {
+    if ((state_.calls_waiting & ~(1U << state_.actor)) != 0) return resolve_caller(situation(), answers_);
+    return static_cast<Seat>((state_.actor + 1) % kSeatCount);
   }
 
   CallSituation situation() const {
@@ -206,11 +254,10 @@ class HandWalk {
     s.discarder = discarder;
     s.last_tile = state_.last_tile;
     for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
-      const auto& takes = lists_[seat].takes;
-      const std::size_t position = state_.take_position[seat];
-      s.next_takes[seat] = position < takes.size() ? &takes[position] : nullptr;
+      const ListCursor& takes = state_.takes[seat];
+      s.next_takes[seat] = takes.done() ? nullptr : takes.next;
     }
-    s.discards_left = state_.discard_position[discarder] < lists_[discarder].discards.size();
+    s.discards_left = !state_.discards[discarder].done();
     s.same_tile_left = state_.remaining_dahai[discarder][state_.last_tile.index()];
     return s;
   }
@@ -220,8 +267,7 @@ class HandWalk {
   // ending here would silently drop part of the game.
   std::expected<StepEnd, ConversionError> hand_over() const {
     for (Seat seat = 0; seat < kSeatCount; ++seat) {
-      if (state_.take_position[seat] != lists_[seat].takes.size() ||
-          state_.discard_position[seat] != lists_[seat].discards.size()) {
+      if (!state_.takes[seat].done() || !state_.discards[seat].done()) {
         return std::unexpected(error(ConversionErrorKind::UnreadEntries, seat));
       }
     }
@@ -229,7 +275,6 @@ class HandWalk {
   }
 
   const PreparedHand& hand_;
-  const HandLists& lists_;
   CallAnswers& answers_;
   std::vector<Event>& events_;
   HandWalkState state_;
@@ -242,7 +287,7 @@ void count_dahai(DecodedHand& decoded) {
     auto& counts = decoded.dahai_counts[seat];
     counts.fill(0);
     for (const Event& entry : decoded.lists[seat].discards) {
-      if (const auto* dahai = std::get_if<event::Dahai>(&entry)) ++counts[dahai->pai.index()];
+      if (const auto* dahai = std::get_if<kDahai>(&entry)) ++counts[dahai->pai.index()];
     }
   }
 }

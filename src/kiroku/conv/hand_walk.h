@@ -34,11 +34,24 @@ struct DecodedHand {
 // Fills `decoded.dahai_counts` from `decoded.lists`.
 void count_dahai(DecodedHand& decoded);
 
+// The unread part of one list.  Pointers rather than positions: the walk
+// asks after every entry whether a list is read, and with positions each
+// answer needs the list's size, a division by the size of an Event.
+struct ListCursor {
+  const Event* next = nullptr;
+  const Event* end = nullptr;
+  bool done() const noexcept { return next == end; }
+};
+
 // The state of one attempt, fresh at its start.
 struct HandWalkState {
   event::Seat actor = 0;  // whose turn it is
-  std::array<std::size_t, kSeatCount> take_position{};     // next unread take entry
-  std::array<std::size_t, kSeatCount> discard_position{};  // next unread discard entry
+  // The unread entries of each seat's lists; the count of all unread take
+  // entries; and bit s set when seat s's next take entry is a call.
+  std::array<ListCursor, kSeatCount> takes{};
+  std::array<ListCursor, kSeatCount> discards{};
+  std::size_t takes_left = 0;
+  std::uint8_t calls_waiting = 0;
   Tile last_tile;                     // of the last walked "dahai"
   event::Seat previous_discarder = 0;  // of the last discard that asked who moves next
   bool discard_seen = false;           // whether such a discard has happened
