@@ -95,6 +95,7 @@ TEST(event_encoder_test, longest_texts_stay_within_the_reserved_bound) {
   for (const Event& event : longest) {
     EXPECT_LE(text_of(event).size() + detail::JsonWriter::kMaxTileBytes, detail::max_text_size(event))
         << event_type_name(event);
+    EXPECT_GE(detail::max_text_size(event), 40u) << "the type member is copied in a slot of 32 bytes";
   }
 }
 
