@@ -1,0 +1,27 @@
+// What both log readers share: the keys of the records, in declaration
+// order (the array form's order), and small lexical tests.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace kiroku::detail {
+
+inline constexpr std::array<std::string_view, 8> kRawLogKeys = {"log",   "name", "rule", "ratingc",
+                                                         "lobby", "dan",  "rate", "sx"};
+inline constexpr std::array<std::string_view, 5> kRuleKeys = {"disp", "aka", "aka51", "aka52", "aka53"};
+
+template <std::size_t N>
+constexpr int key_index(const std::array<std::string_view, N>& keys, std::string_view key) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (keys[i] == key) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+inline constexpr bool is_hex_digit(char c) noexcept {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+}  // namespace kiroku::detail
