@@ -225,6 +225,7 @@ class LogReader {
   bool open_array(od::value& value, std::string_view expected, od::array_iterator& it);
 
   // --- scalars ----------------------------------------------------------
+  bool fail_integer(od::value& value, std::string_view expected);
   bool read_u8(od::value& value, std::uint8_t& out);
   bool read_i32(od::value& value, std::int32_t& out);
   bool read_f64(od::value& value, double& out);
@@ -371,6 +372,22 @@ bool LogReader::open_array(od::value& value, std::string_view expected, od::arra
 // the exact complaint when that fails; a failed On-Demand getter leaves the
 // value unconsumed, so it can be looked at again.
 
+// Why a value that the fast getter refused is no integer of the field: its
+// type, an integer out of range, or a floating-point number.
+bool LogReader::fail_integer(od::value& value, std::string_view expected) {
+  od::json_type type{};
+  if (!type_of(value, type)) return false;
+  if (type != od::json_type::number) return fail_type(value, expected);
+  Number number;
+  if (!read_number(value, number)) return false;
+  switch (number.kind) {
+    case Number::Kind::kUnsigned: return fail(invalid_integer_message(number.unsigned_value, expected));
+    case Number::Kind::kSigned: return fail(invalid_integer_message(number.signed_value, expected));
+    case Number::Kind::kFloat: break;
+  }
+  return fail(type_message(number.description(), expected));
+}
+
 bool LogReader::read_u8(od::value& value, std::uint8_t& out) {
   std::uint64_t v = 0;
   if (value.get_uint64().get(v) == simdjson::SUCCESS) {
@@ -380,17 +397,7 @@ bool LogReader::read_u8(od::value& value, std::uint8_t& out) {
     }
     return fail(invalid_integer_message(v, "u8"));
   }
-  od::json_type type{};
-  if (!type_of(value, type)) return false;
-  if (type != od::json_type::number) return fail_type(value, "u8");
-  Number number;
-  if (!read_number(value, number)) return false;
-  switch (number.kind) {
-    case Number::Kind::kUnsigned: return fail(invalid_integer_message(number.unsigned_value, "u8"));
-    case Number::Kind::kSigned: return fail(invalid_integer_message(number.signed_value, "u8"));
-    case Number::Kind::kFloat: break;
-  }
-  return fail(type_message(number.description(), "u8"));
+  return fail_integer(value, "u8");
 }
 
 bool LogReader::read_i32(od::value& value, std::int32_t& out) {
@@ -404,17 +411,7 @@ bool LogReader::read_i32(od::value& value, std::int32_t& out) {
     }
     return fail(invalid_integer_message(v, "i32"));
   }
-  od::json_type type{};
-  if (!type_of(value, type)) return false;
-  if (type != od::json_type::number) return fail_type(value, "i32");
-  Number number;
-  if (!read_number(value, number)) return false;
-  switch (number.kind) {
-    case Number::Kind::kUnsigned: return fail(invalid_integer_message(number.unsigned_value, "i32"));
-    case Number::Kind::kSigned: return fail(invalid_integer_message(number.signed_value, "i32"));
-    case Number::Kind::kFloat: break;
-  }
-  return fail(type_message(number.description(), "i32"));
+  return fail_integer(value, "i32");
 }
 
 bool LogReader::read_f64(od::value& value, double& out) {
