@@ -139,40 +139,29 @@ bool has_valid_escapes(const char* p) {
 // errors as codes.  Every value they hand out points into the parser's
 // current document and lives only until the next element is requested.
 
-class Elements {
+// The children of an open array (its elements) or object (its members),
+// one at a time.
+template <typename Iterator, typename Child>
+class Children {
  public:
-  explicit Elements(od::array_iterator it) noexcept : it_(it) {}
+  explicit Children(Iterator it) noexcept : it_(it) {}
 
-  // The next element, or `has` false at the closing bracket.
-  [[gnu::always_inline]] error_code next(od::value& element, bool& has) noexcept {
+  // The next child, or `has` false at the closing bracket or brace.
+  [[gnu::always_inline]] error_code next(Child& child, bool& has) noexcept {
     if (started_) ++it_;
     started_ = true;
-    has = it_ != it_;  // the comparison only asks whether the array is still open
+    has = it_ != it_;  // the comparison only asks whether the container is still open
     if (!has) return simdjson::SUCCESS;
-    return (*it_).get(element);
+    return (*it_).get(child);
   }
 
  private:
-  od::array_iterator it_;
+  Iterator it_;
   bool started_ = false;
 };
 
-class Members {
- public:
-  explicit Members(od::object_iterator it) noexcept : it_(it) {}
-
-  [[gnu::always_inline]] error_code next(od::field& member, bool& has) noexcept {
-    if (started_) ++it_;
-    started_ = true;
-    has = it_ != it_;
-    if (!has) return simdjson::SUCCESS;
-    return (*it_).get(member);
-  }
-
- private:
-  od::object_iterator it_;
-  bool started_ = false;
-};
+using Elements = Children<od::array_iterator, od::value>;
+using Members = Children<od::object_iterator, od::field>;
 
 // One open container of a skipped value.
 struct SkipFrame {
