@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "kiroku/conv/converter.h"
-#include "kiroku/event_encoder.h"
-#include "kiroku/log_reader.h"
+#include "kiroku/encode/event_encoder.h"
+#include "kiroku/read/log_reader.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/preparation.h"
+#include "kiroku/prepare/preparation.h"
 
 #ifdef KIROKU_HAVE_SIM
 #include "sim/game_simulator.h"

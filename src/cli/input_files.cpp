@@ -11,9 +11,9 @@
 
 #include "cli/errno_text.h"
 #include "cli/gzip.h"
-#include "kiroku/file_reader.h"
-#include "kiroku/unique_fd.h"
-#include "kiroku/utf8.h"
+#include "kiroku/io/file_reader.h"
+#include "kiroku/io/unique_fd.h"
+#include "kiroku/io/utf8.h"
 
 namespace kiroku::cli {
 namespace fs = std::filesystem;

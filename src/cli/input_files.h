@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/failure.h"
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 
 namespace kiroku::cli {
 

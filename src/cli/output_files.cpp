@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "cli/errno_text.h"
-#include "kiroku/unique_fd.h"
+#include "kiroku/io/unique_fd.h"
 
 namespace kiroku::cli {
 namespace fs = std::filesystem;

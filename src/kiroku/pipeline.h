@@ -9,10 +9,10 @@
 
 #include "kiroku/conv/conversion_error.h"
 #include "kiroku/conv/converter.h"
-#include "kiroku/event_encoder.h"
-#include "kiroku/log_reader.h"
-#include "kiroku/padded_text.h"
-#include "kiroku/preparation.h"
+#include "kiroku/encode/event_encoder.h"
+#include "kiroku/read/log_reader.h"
+#include "kiroku/io/padded_text.h"
+#include "kiroku/prepare/preparation.h"
 
 namespace kiroku {
 

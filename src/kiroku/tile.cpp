@@ -2,7 +2,7 @@
 
 #include <charconv>  // from_chars
 
-#include "kiroku/utf8.h"
+#include "kiroku/io/utf8.h"
 
 namespace kiroku {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 
 namespace kiroku {
 

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "kiroku/file_reader.h"
-#include "kiroku/unique_fd.h"
-#include "kiroku/utf8.h"
+#include "kiroku/io/file_reader.h"
+#include "kiroku/io/unique_fd.h"
+#include "kiroku/io/utf8.h"
 #include "lib/exceptions.h"
 #include "lib/path_text.h"
 

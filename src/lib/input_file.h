@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 
 namespace kiroku {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "kiroku/unique_fd.h"
+#include "kiroku/io/unique_fd.h"
 
 namespace kiroku {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>  // snprintf
 
-#include "kiroku/utf8.h"
+#include "kiroku/io/utf8.h"
 #include "lib/py_ref.h"
 
 namespace kiroku {

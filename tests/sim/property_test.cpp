@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "kiroku/conv/converter.h"
-#include "kiroku/event_encoder.h"
-#include "kiroku/log_reader.h"
-#include "kiroku/padded_text.h"
+#include "kiroku/encode/event_encoder.h"
+#include "kiroku/read/log_reader.h"
+#include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/preparation.h"
+#include "kiroku/prepare/preparation.h"
 #include "sim/game_features.h"
 #include "sim/game_simulator.h"
 #include "sim/replay_checker.h"

@@ -9,7 +9,7 @@
 #include "crafted_hands.h"
 #include "hand_builder.h"
 #include "kiroku/conv/hand_walk.h"
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
 
 namespace kiroku::conv {

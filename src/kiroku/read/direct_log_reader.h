@@ -5,7 +5,7 @@
 #pragma once
 
 #include "kiroku/log_record.h"
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 
 namespace kiroku::detail {
 

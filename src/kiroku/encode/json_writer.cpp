@@ -1,4 +1,4 @@
-#include "kiroku/json_writer.h"
+#include "kiroku/encode/json_writer.h"
 
 namespace kiroku::detail {
 

@@ -1,4 +1,4 @@
-#include "kiroku/file_reader.h"
+#include "kiroku/io/file_reader.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 
 #include <expected>
 
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 
 namespace kiroku {
 

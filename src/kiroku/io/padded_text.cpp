@@ -1,4 +1,4 @@
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 
 #include <cstring>  // memcpy, memset
 

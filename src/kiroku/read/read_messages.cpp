@@ -1,4 +1,4 @@
-#include "kiroku/read_messages.h"
+#include "kiroku/read/read_messages.h"
 
 #include <charconv>  // to_chars, from_chars
 #include <string>

@@ -1,6 +1,6 @@
-#include "kiroku/event_encoder.h"
+#include "kiroku/encode/event_encoder.h"
 
-#include "kiroku/json_writer.h"
+#include "kiroku/encode/json_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "kiroku/log_reader.h"
+#include "kiroku/read/log_reader.h"
 
 #include <gtest/gtest.h>
 

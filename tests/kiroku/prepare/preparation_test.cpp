@@ -1,4 +1,4 @@
-#include "kiroku/preparation.h"
+#include "kiroku/prepare/preparation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "kiroku/direct_log_reader.h"
+#include "kiroku/read/direct_log_reader.h"
 
 #include <simdjson.h>  // validate_utf8
 
@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "kiroku/json_value.h"
-#include "kiroku/log_keys.h"
+#include "kiroku/read/log_keys.h"
 #include "kiroku/tile.h"
 
 namespace kiroku::detail {

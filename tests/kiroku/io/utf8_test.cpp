@@ -1,4 +1,4 @@
-#include "kiroku/utf8.h"
+#include "kiroku/io/utf8.h"
 
 #include <gtest/gtest.h>
 

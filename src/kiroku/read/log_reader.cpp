@@ -1,4 +1,4 @@
-#include "kiroku/log_reader.h"
+#include "kiroku/read/log_reader.h"
 
 #include <simdjson.h>
 
@@ -17,10 +17,10 @@
 #include <utility>
 #include <vector>
 
-#include "kiroku/direct_log_reader.h"
+#include "kiroku/read/direct_log_reader.h"
 #include "kiroku/json_value.h"
-#include "kiroku/log_keys.h"
-#include "kiroku/read_messages.h"
+#include "kiroku/read/log_keys.h"
+#include "kiroku/read/read_messages.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {

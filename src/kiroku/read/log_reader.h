@@ -5,7 +5,7 @@
 #include <string>
 
 #include "kiroku/log_record.h"
-#include "kiroku/padded_text.h"
+#include "kiroku/io/padded_text.h"
 
 namespace kiroku {
 

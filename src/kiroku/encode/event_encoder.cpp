@@ -1,10 +1,10 @@
-#include "kiroku/event_encoder.h"
+#include "kiroku/encode/event_encoder.h"
 
 #include <array>
 #include <cstdint>
 #include <utility>
 
-#include "kiroku/json_writer.h"
+#include "kiroku/encode/json_writer.h"
 
 namespace kiroku {
 
