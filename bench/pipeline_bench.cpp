@@ -15,9 +15,9 @@
 
 #include "kiroku/conv/converter.h"
 #include "kiroku/encode/event_encoder.h"
-#include "kiroku/read/log_reader.h"
 #include "kiroku/pipeline.h"
 #include "kiroku/prepare/preparation.h"
+#include "kiroku/read/log_reader.h"
 
 #ifdef KIROKU_HAVE_SIM
 #include "sim/game_simulator.h"

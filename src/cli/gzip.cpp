@@ -91,12 +91,14 @@ std::expected<std::string, std::string> gunzip(std::string_view compressed, std:
       const std::string_view rest(reinterpret_cast<const char*>(stream.next_in),
                                   static_cast<std::size_t>(end - stream.next_in));
       if (rest.empty()) break;
-      if (!has_gzip_magic(rest)) return std::unexpected(std::string("gzip: unexpected data after the compressed stream"));
+      if (!has_gzip_magic(rest))
+        return std::unexpected(std::string("gzip: unexpected data after the compressed stream"));
       inflateReset(&stream);  // the next member
       stream.avail_in = 0;
       continue;
     }
-    if (status == Z_BUF_ERROR && stream.next_in == end) return std::unexpected(std::string("gzip: unexpected end of file"));
+    if (status == Z_BUF_ERROR && stream.next_in == end)
+      return std::unexpected(std::string("gzip: unexpected end of file"));
     if (status != Z_OK && status != Z_BUF_ERROR) return std::unexpected(zlib_failure(stream, status));
   }
   out.resize(produced);

@@ -47,8 +47,8 @@ std::expected<unsigned, UsageError> parse_jobs(std::string_view text) {
   unsigned jobs = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
   if (error != std::errc() || end != text.data() + text.size() || jobs == 0 || jobs > kMaxJobs) {
-    return std::unexpected(UsageError{"invalid number of jobs '" + std::string(text) + "' (1 to " +
-                                      std::to_string(kMaxJobs) + ")"});
+    return std::unexpected(
+        UsageError{"invalid number of jobs '" + std::string(text) + "' (1 to " + std::to_string(kMaxJobs) + ")"});
   }
   return jobs;
 }
@@ -85,7 +85,8 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
     }
     const bool takes_value = name == "-o" || name == "--output" || name == "-j" || name == "--jobs";
     if (attached && !takes_value) {
-      if (name.starts_with("--")) return std::unexpected(UsageError{"option '" + std::string(name) + "' takes no value"});
+      if (name.starts_with("--"))
+        return std::unexpected(UsageError{"option '" + std::string(name) + "' takes no value"});
       return std::unexpected(UsageError{"unknown option '" + std::string(argument) + "'"});
     }
     std::string_view value;

@@ -76,7 +76,9 @@ int write_all(int fd, std::string_view bytes) noexcept {
   return 0;
 }
 
-std::string write_failure(const fs::path& path, int error) { return "write: " + path.native() + ": " + errno_text(error); }
+std::string write_failure(const fs::path& path, int error) {
+  return "write: " + path.native() + ": " + errno_text(error);
+}
 
 }  // namespace
 

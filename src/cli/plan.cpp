@@ -46,8 +46,8 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
     fs::path target = (directory / output_relative_path(file.relative, options.gzip)).lexically_normal();
     const auto [owner, inserted] = owners.try_emplace(target, file.path);
     if (!inserted) {
-      plan.failures.push_back({file.path.native(), "output " + target.native() + " is also the output of " +
-                                                       owner->second.native()});
+      plan.failures.push_back(
+          {file.path.native(), "output " + target.native() + " is also the output of " + owner->second.native()});
       continue;
     }
     plan.jobs.push_back({std::move(file.path), std::move(target)});

@@ -115,14 +115,13 @@ struct EndGame {
 
 // One mjai event.  The alternatives stand in the order of the kinds, so
 // index() is the kind's number.
-using Event = std::variant<event::None, event::StartGame, event::StartKyoku, event::Tsumo, event::Dahai,
-                           event::Chi, event::Pon, event::Daiminkan, event::Kakan, event::Ankan, event::Dora,
-                           event::Reach, event::ReachAccepted, event::Hora, event::Ryukyoku, event::EndKyoku,
-                           event::EndGame>;
+using Event = std::variant<event::None, event::StartGame, event::StartKyoku, event::Tsumo, event::Dahai, event::Chi,
+                           event::Pon, event::Daiminkan, event::Kakan, event::Ankan, event::Dora, event::Reach,
+                           event::ReachAccepted, event::Hora, event::Ryukyoku, event::EndKyoku, event::EndGame>;
 
 inline constexpr std::array<std::string_view, std::variant_size_v<Event>> kEventTypeNames = {
-    "none", "start_game", "start_kyoku", "tsumo", "dahai", "chi", "pon", "daiminkan", "kakan",
-    "ankan", "dora", "reach", "reach_accepted", "hora", "ryukyoku", "end_kyoku", "end_game",
+    "none",  "start_game", "start_kyoku", "tsumo",          "dahai", "chi",      "pon",       "daiminkan", "kakan",
+    "ankan", "dora",       "reach",       "reach_accepted", "hora",  "ryukyoku", "end_kyoku", "end_game",
 };
 
 // The "type" string of an event: "tsumo", "reach_accepted", ...

@@ -10,9 +10,9 @@
 #include "kiroku/conv/conversion_error.h"
 #include "kiroku/conv/converter.h"
 #include "kiroku/encode/event_encoder.h"
-#include "kiroku/read/log_reader.h"
 #include "kiroku/io/padded_text.h"
 #include "kiroku/prepare/preparation.h"
+#include "kiroku/read/log_reader.h"
 
 namespace kiroku {
 
@@ -28,6 +28,6 @@ struct PipelineError {
 std::string describe(const PipelineError& error);
 
 [[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(const PaddedText& text,
-                                                                      conv::ConversionStats* stats = nullptr);
+                                                                       conv::ConversionStats* stats = nullptr);
 
 }  // namespace kiroku

@@ -11,7 +11,9 @@ namespace kiroku {
 namespace {
 
 // Steals `message`; nullptr (making it failed) gives the internal failure.
-std::nullptr_t raise_type_error(PyObject* message) { return raise_with_message(PyExc_TypeError, PyRef::steal(message)); }
+std::nullptr_t raise_type_error(PyObject* message) {
+  return raise_with_message(PyExc_TypeError, PyRef::steal(message));
+}
 
 bool too_many_positional(const Parameters& parameters, Py_ssize_t given) {
   const char* was = given == 1 ? "was" : "were";
@@ -46,8 +48,8 @@ std::size_t parameter_named(const Parameters& parameters, PyObject* keyword) {
 std::nullptr_t raise_not_a_string(PyObject* object, const char* name) {
   PyRef qualified_name = PyRef::steal(PyType_GetQualName(Py_TYPE(object)));
   if (!qualified_name) return raise_internal_failure(nullptr, "Python API call failed");
-  return raise_type_error(PyUnicode_FromFormat("argument '%s': '%U' object cannot be converted to 'PyString'", name,
-                                               qualified_name.get()));
+  return raise_type_error(
+      PyUnicode_FromFormat("argument '%s': '%U' object cannot be converted to 'PyString'", name, qualified_name.get()));
 }
 
 // Applies the argument-error rule to the exception being raised: a
@@ -111,8 +113,8 @@ bool bind_arguments(const Parameters& parameters, PyObject* const* args, Py_ssiz
 
   for (std::size_t i = 0; i < parameters.required; ++i) {
     if (bound[i] == nullptr) {
-      raise_type_error(PyUnicode_FromFormat("%s() missing 1 required positional argument: '%s'",
-                                            parameters.function, parameters.names[i]));
+      raise_type_error(PyUnicode_FromFormat("%s() missing 1 required positional argument: '%s'", parameters.function,
+                                            parameters.names[i]));
       return false;
     }
   }

@@ -7,7 +7,6 @@
 namespace kiroku {
 
 PyObject* tenhou_to_mjai(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept;
-PyObject* tenhou_file_to_mjai(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames) noexcept;
+PyObject* tenhou_file_to_mjai(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept;
 
 }  // namespace kiroku

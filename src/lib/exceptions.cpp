@@ -81,10 +81,10 @@ struct StageFailure {
 };
 
 constexpr std::array<StageFailure, 4> kStageFailures = {{
-    {ModuleError::JsonParsingError, "failed to parse ", true, " log"},                 // Stage::Read
-    {ModuleError::TenhouLogParsingError, "invalid log", false, ""},                    // Stage::Prepare
-    {ModuleError::TenhouToMjaiError, "failed to convert ", true, " log to mjai"},      // Stage::Convert
-    {ModuleError::JsonSerializationError, "failed to serialize", false, ""},           // Stage::Encode
+    {ModuleError::JsonParsingError, "failed to parse ", true, " log"},             // Stage::Read
+    {ModuleError::TenhouLogParsingError, "invalid log", false, ""},                // Stage::Prepare
+    {ModuleError::TenhouToMjaiError, "failed to convert ", true, " log to mjai"},  // Stage::Convert
+    {ModuleError::JsonSerializationError, "failed to serialize", false, ""},       // Stage::Encode
 }};
 static_assert(kStageFailures.size() == std::variant_size_v<decltype(PipelineError::detail)>);
 static_assert(static_cast<std::size_t>(Stage::Read) == 0 && static_cast<std::size_t>(Stage::Prepare) == 1 &&

@@ -47,10 +47,8 @@ std::nullptr_t raise_input_error(const InputError& error, std::string_view path)
       message += quoted_path(path);
       return raise_with_message(PyExc_FileNotFoundError, message);
     }
-    case InputError::Kind::InvalidUtf8:
-      return raise_with_message(PyExc_OSError, "stream did not contain valid UTF-8");
-    case InputError::Kind::Read:
-      return raise_os_error(error.error_number);
+    case InputError::Kind::InvalidUtf8: return raise_with_message(PyExc_OSError, "stream did not contain valid UTF-8");
+    case InputError::Kind::Read: return raise_os_error(error.error_number);
   }
   return raise_internal_failure(nullptr, "unknown input error");
 }

@@ -11,8 +11,8 @@ namespace {
 
 TEST(tile_test, every_code_maps_to_its_name_and_back) {
   const std::vector<std::pair<int, std::string>> table = {
-      {11, "1m"}, {15, "5m"}, {19, "9m"}, {21, "1p"}, {29, "9p"}, {31, "1s"}, {37, "7s"},
-      {39, "9s"}, {41, "E"},  {42, "S"},  {43, "W"},  {44, "N"},  {45, "P"},  {46, "F"},
+      {11, "1m"}, {15, "5m"},  {19, "9m"},  {21, "1p"},  {29, "9p"}, {31, "1s"}, {37, "7s"},
+      {39, "9s"}, {41, "E"},   {42, "S"},   {43, "W"},   {44, "N"},  {45, "P"},  {46, "F"},
       {47, "C"},  {51, "5mr"}, {52, "5pr"}, {53, "5sr"}, {0, "?"},
   };
   for (const auto& [code, name] : table) {

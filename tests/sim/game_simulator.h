@@ -27,25 +27,25 @@ namespace kiroku::sim {
 
 struct SimSettings {
   std::string rule_disp = "般南喰赤";  // "東" in it makes an East-only game
-  std::size_t max_hands = 12;         // the game stops here even if it would go on
+  std::size_t max_hands = 12;          // the game stops here even if it would go on
 
   // Chances per decision.
-  double tsumogiri = 0.45;          // discard the tile just drawn
-  double riichi = 0.05;             // declare with a closed hand
-  double tsumo_win = 0.010;         // win on a draw; grows with the turn
-  double ron = 0.004;               // one seat wins on a discard; grows with the turn
-  double chankan = 0.10;            // one seat robs an added kan
-  double call = 0.30;               // take an offered chi or pon
-  double open_kan = 0.60;           // take an offered daiminkan
-  double closed_kan = 0.70;         // declare an ankan or kakan when possible
-  double nine_terminals = 0.01;     // abort on a first draw (hand not checked)
-  double kan_rig = 0.25;            // a seat is dealt a triplet, to make kans likely
-  double kan_storm = 0.0;           // two seats are dealt two quads each
-  double trap = 0.0;                // a hand is rigged with traps
-  std::size_t max_traps = 2;        // traps per rigged hand
-  double trap_call_at_once = 0.3;   // a trap's caller takes the first discard
-  bool quote_names = false;         // player names that need JSON escapes
-  std::array<std::string, 4> names; // when empty, names are made from the seed
+  double tsumogiri = 0.45;           // discard the tile just drawn
+  double riichi = 0.05;              // declare with a closed hand
+  double tsumo_win = 0.010;          // win on a draw; grows with the turn
+  double ron = 0.004;                // one seat wins on a discard; grows with the turn
+  double chankan = 0.10;             // one seat robs an added kan
+  double call = 0.30;                // take an offered chi or pon
+  double open_kan = 0.60;            // take an offered daiminkan
+  double closed_kan = 0.70;          // declare an ankan or kakan when possible
+  double nine_terminals = 0.01;      // abort on a first draw (hand not checked)
+  double kan_rig = 0.25;             // a seat is dealt a triplet, to make kans likely
+  double kan_storm = 0.0;            // two seats are dealt two quads each
+  double trap = 0.0;                 // a hand is rigged with traps
+  std::size_t max_traps = 2;         // traps per rigged hand
+  double trap_call_at_once = 0.3;    // a trap's caller takes the first discard
+  bool quote_names = false;          // player names that need JSON escapes
+  std::array<std::string, 4> names;  // when empty, names are made from the seed
 };
 
 // What the property test uses for one seed: rigged hands, East-only and

@@ -71,10 +71,10 @@ struct Trap {
   Tile tile;
   std::uint8_t pair_kind = 0;  // the discarder's pair that the next seat feeds it
   bool call_at_once = false;
-  bool waiting = true;  // the caller has not called the tile yet
-  int discarded = 0;    // copies let go so far
+  bool waiting = true;                      // the caller has not called the tile yet
+  int discarded = 0;                        // copies let go so far
   std::size_t caller_takes_at_discard = 0;  // the caller's take count at the last copy
-  bool window = false;  // the caller took nothing between the last two copies
+  bool window = false;                      // the caller took nothing between the last two copies
 };
 
 class HandSimulator {
@@ -140,7 +140,7 @@ class HandSimulator {
   Tile last_discard_;
   bool riichi_declared_ = false;  // the last discard declared riichi
   int riichi_count_ = 0;
-  bool any_call_ = false;  // a call or kan broke the first go-around
+  bool any_call_ = false;                  // a call or kan broke the first go-around
   std::optional<std::uint8_t> swap_kind_;  // kind not to discard right after a call
 
   int kans_ = 0;
@@ -240,18 +240,15 @@ void HandSimulator::write_due_doras() {
 
 // --- play -----------------------------------------------------------------
 
-double HandSimulator::ramp() const {
-  return 0.5 + static_cast<double>(wall_.drawn()) / 35.0;
-}
+double HandSimulator::ramp() const { return 0.5 + static_cast<double>(wall_.drawn()) / 35.0; }
 
 bool HandSimulator::caller_waits(const Trap& trap) const {
   return trap.waiting && players_[trap.discarder].holds(trap.tile);
 }
 
 bool HandSimulator::in_trap(int seat) const {
-  return std::any_of(traps_.begin(), traps_.end(), [&](const Trap& t) {
-    return caller_waits(t) && (t.discarder == seat || t.caller == seat);
-  });
+  return std::any_of(traps_.begin(), traps_.end(),
+                     [&](const Trap& t) { return caller_waits(t) && (t.discarder == seat || t.caller == seat); });
 }
 
 bool HandSimulator::is_protected(int seat, Tile tile) const {
@@ -381,8 +378,8 @@ HandSimulator::Next HandSimulator::act_after_draw(int seat) {
     }
   }
 
-  const bool may_riichi = !p.riichi && p.closed() && score(seat) >= kRiichiStick && wall_.live_left() >= 4 &&
-                          !in_trap(seat);
+  const bool may_riichi =
+      !p.riichi && p.closed() && score(seat) >= kRiichiStick && wall_.live_left() >= 4 && !in_trap(seat);
   const bool riichi = may_riichi && rng_.chance(settings_.riichi);
   const auto [tile, tsumogiri] = choose_discard(seat, true);
   discard(seat, tile, tsumogiri, riichi);
@@ -627,9 +624,8 @@ HandSimulator::Next HandSimulator::win(const std::vector<int>& winners, int targ
     const Scores deltas = win_deltas(w, target, dealer_, value, honba, i == 0 ? sticks : 0);
     for (int s = 0; s < 4; ++s) outcome_.score_change[s] += deltas[s];
     entry.result.emplace_back(deltas);
-    std::vector<JsonValue> detail = {
-        JsonValue{std::uint64_t(w)}, JsonValue{std::uint64_t(target)}, JsonValue{std::uint64_t(w)},
-        JsonValue{std::to_string(value) + "点"}};
+    std::vector<JsonValue> detail = {JsonValue{std::uint64_t(w)}, JsonValue{std::uint64_t(target)},
+                                     JsonValue{std::uint64_t(w)}, JsonValue{std::to_string(value) + "点"}};
     entry.result.emplace_back(std::move(detail));
     emit(event::Hora{static_cast<Seat>(w), static_cast<Seat>(target), deltas, std::vector<Tile>{}});
     if (dealer) outcome_.dealer_won = true;

@@ -22,8 +22,8 @@ struct HandOutcome {
   std::vector<Event> events;  // "start_kyoku" to "end_kyoku", in the order played
   bool dealer_continues = false;
   bool dealer_won = false;
-  bool won = false;              // some seat won: honba and deposits are cleared
-  Scores score_change{};         // result deltas less the riichi sticks put down
+  bool won = false;                // some seat won: honba and deposits are cleared
+  Scores score_change{};           // result deltas less the riichi sticks put down
   std::uint8_t deposits_left = 0;  // sticks on the table for the next hand
   std::size_t traps_set = 0;
   std::size_t traps_sprung = 0;

@@ -17,10 +17,10 @@
 
 #include "kiroku/conv/converter.h"
 #include "kiroku/encode/event_encoder.h"
-#include "kiroku/read/log_reader.h"
 #include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
 #include "kiroku/prepare/preparation.h"
+#include "kiroku/read/log_reader.h"
 #include "sim/game_features.h"
 #include "sim/game_simulator.h"
 #include "sim/replay_checker.h"
@@ -126,7 +126,8 @@ void run_seed(std::uint64_t seed, Tally& tally) {
 
 std::string percent(std::size_t part, std::size_t whole) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.2f%%", whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+  std::snprintf(text, sizeof text, "%.2f%%",
+                whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
   return text;
 }
 

@@ -200,7 +200,8 @@ bool Checker::check_game() {
   const auto* start = first ? std::get_if<event::StartGame>(first) : nullptr;
   if (start == nullptr) return fail("the stream does not open with start_game");
   if (start->names != log_.name) return fail("start_game names differ from the log");
-  const bool east_only = log_.rule.disp.find("東") != std::string::npos || log_.rule.disp.find("East") != std::string::npos;
+  const bool east_only =
+      log_.rule.disp.find("東") != std::string::npos || log_.rule.disp.find("East") != std::string::npos;
   if (start->kyoku_first != (east_only ? 4 : 0)) return fail("start_game kyoku_first does not fit the rule text");
   const bool aka = log_.rule.aka != 0 || log_.rule.aka51 != 0 || log_.rule.aka52 != 0 || log_.rule.aka53 != 0;
   if (start->aka_flag != aka) return fail("start_game aka_flag does not fit the rule");
@@ -209,7 +210,8 @@ bool Checker::check_game() {
     if (!check_hand(log_.log[hand_position_])) return false;
   }
   const Event* last = current();
-  if (last == nullptr || !std::holds_alternative<event::EndGame>(*last)) return fail("end_game missing after the last hand");
+  if (last == nullptr || !std::holds_alternative<event::EndGame>(*last))
+    return fail("end_game missing after the last hand");
   ++index_;
   if (index_ != events_.size()) return fail("events after end_game");
   return true;
@@ -226,7 +228,8 @@ bool Checker::check_start(const HandEntry& hand) {
                           start->oya == index % 4 && start->scores == hand.scores;
   if (!fields_fit) return fail("start_kyoku fields differ from the log's hand entry");
   for (int s = 0; s < 4; ++s) {
-    if (start->tehais[s] != hand.seats[s].hand) return fail("start_kyoku tehais of seat " + std::to_string(s) + " differ");
+    if (start->tehais[s] != hand.seats[s].hand)
+      return fail("start_kyoku tehais of seat " + std::to_string(s) + " differ");
   }
 
   hand_ = &hand;
@@ -285,15 +288,16 @@ bool Checker::check_hand(const HandEntry& hand) {
 // declaration, before a kan's replacement draw, before a kan, or right after
 // a closed kan (checked in on_dora).
 bool Checker::after_dora_allows(const Event& event) const {
-  return std::visit(Overloaded{
-                        [&](const event::Dahai&) { return phase_ != Phase::AfterReach; },
-                        [&](const event::Tsumo&) { return phase_ == Phase::NeedRinshan || phase_ == Phase::AfterKakan; },
-                        [](const event::Ankan&) { return true; },
-                        [](const event::Daiminkan&) { return true; },
-                        [](const event::Dora&) { return true; },
-                        [](const auto&) { return false; },
-                    },
-                    event);
+  return std::visit(
+      Overloaded{
+          [&](const event::Dahai&) { return phase_ != Phase::AfterReach; },
+          [&](const event::Tsumo&) { return phase_ == Phase::NeedRinshan || phase_ == Phase::AfterKakan; },
+          [](const event::Ankan&) { return true; },
+          [](const event::Daiminkan&) { return true; },
+          [](const event::Dora&) { return true; },
+          [](const auto&) { return false; },
+      },
+      event);
 }
 
 bool Checker::check_event(const Event& event) {
@@ -343,8 +347,7 @@ bool Checker::on_tsumo(const event::Tsumo& e) {
       if (e.actor != actor_) return fail("replacement draw by the wrong seat");
       replacement = true;
       break;
-    default:
-      return fail("tsumo out of turn");
+    default: return fail("tsumo out of turn");
   }
   if (unaccepted_riichi_) return fail("riichi not accepted before the next take");
   if (replacement) {
@@ -498,7 +501,8 @@ bool Checker::on_dora(const event::Dora& e) {
   if (kan.closed && !dora_must_follow_) return fail("a closed kan's dora not right after it");
   if (!kan.closed && !kan.replaced) return fail("an open kan's dora before its replacement draw");
   if (dora_cursor_ >= hand_->dora_indicators.size()) return fail("dora beyond the log's indicators");
-  if (e.dora_marker != hand_->dora_indicators[dora_cursor_]) return fail("dora marker differs from the log's indicator");
+  if (e.dora_marker != hand_->dora_indicators[dora_cursor_])
+    return fail("dora marker differs from the log's indicator");
   ++dora_cursor_;
   due_kans_.pop_front();
   dora_must_follow_ = false;
@@ -597,35 +601,36 @@ std::expected<void, ReplayProblem> check_replay(std::span<const Event> events, c
 
 std::string describe_event(const Event& event) {
   std::string text(event_type_name(event));
-  std::visit(Overloaded{
-                 [&](const event::Tsumo& e) { text += " " + std::to_string(e.actor) + " " + std::string(tile_name(e.pai)); },
-                 [&](const event::Dahai& e) {
-                   text += " " + std::to_string(e.actor) + " " + std::string(tile_name(e.pai)) +
-                           (e.tsumogiri ? " tsumogiri" : "");
-                 },
-                 [&](const event::Chi& e) {
-                   text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target) + " " +
-                           std::string(tile_name(e.pai)) + tiles_text(e.consumed);
-                 },
-                 [&](const event::Pon& e) {
-                   text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target) + " " +
-                           std::string(tile_name(e.pai)) + tiles_text(e.consumed);
-                 },
-                 [&](const event::Daiminkan& e) {
-                   text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target) + " " +
-                           std::string(tile_name(e.pai)) + tiles_text(e.consumed);
-                 },
-                 [&](const event::Kakan& e) {
-                   text += " " + std::to_string(e.actor) + " " + std::string(tile_name(e.pai)) + tiles_text(e.consumed);
-                 },
-                 [&](const event::Ankan& e) { text += " " + std::to_string(e.actor) + " " + tiles_text(e.consumed); },
-                 [&](const event::Dora& e) { text += " " + std::string(tile_name(e.dora_marker)); },
-                 [&](const event::Reach& e) { text += " " + std::to_string(e.actor); },
-                 [&](const event::ReachAccepted& e) { text += " " + std::to_string(e.actor); },
-                 [&](const event::Hora& e) { text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target); },
-                 [](const auto&) {},
-             },
-             event);
+  std::visit(
+      Overloaded{
+          [&](const event::Tsumo& e) { text += " " + std::to_string(e.actor) + " " + std::string(tile_name(e.pai)); },
+          [&](const event::Dahai& e) {
+            text +=
+                " " + std::to_string(e.actor) + " " + std::string(tile_name(e.pai)) + (e.tsumogiri ? " tsumogiri" : "");
+          },
+          [&](const event::Chi& e) {
+            text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target) + " " +
+                    std::string(tile_name(e.pai)) + tiles_text(e.consumed);
+          },
+          [&](const event::Pon& e) {
+            text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target) + " " +
+                    std::string(tile_name(e.pai)) + tiles_text(e.consumed);
+          },
+          [&](const event::Daiminkan& e) {
+            text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target) + " " +
+                    std::string(tile_name(e.pai)) + tiles_text(e.consumed);
+          },
+          [&](const event::Kakan& e) {
+            text += " " + std::to_string(e.actor) + " " + std::string(tile_name(e.pai)) + tiles_text(e.consumed);
+          },
+          [&](const event::Ankan& e) { text += " " + std::to_string(e.actor) + " " + tiles_text(e.consumed); },
+          [&](const event::Dora& e) { text += " " + std::string(tile_name(e.dora_marker)); },
+          [&](const event::Reach& e) { text += " " + std::to_string(e.actor); },
+          [&](const event::ReachAccepted& e) { text += " " + std::to_string(e.actor); },
+          [&](const event::Hora& e) { text += " " + std::to_string(e.actor) + "<" + std::to_string(e.target); },
+          [](const auto&) {},
+      },
+      event);
   return text;
 }
 

@@ -10,7 +10,8 @@ Wall::Wall(Rng& rng) {
   for (std::uint8_t kind = 0; kind < kKindCount; ++kind) {
     for (int copy = 0; copy < 4; ++copy) tiles_.push_back(tile_at(kind));
   }
-  for (int suit = 0; suit < 3; ++suit) tiles_[static_cast<std::size_t>((suit * 9 + 4) * 4)] = tile_at(kRedFiveIndex[suit]);
+  for (int suit = 0; suit < 3; ++suit)
+    tiles_[static_cast<std::size_t>((suit * 9 + 4) * 4)] = tile_at(kRedFiveIndex[suit]);
   rng.shuffle(tiles_);
 }
 

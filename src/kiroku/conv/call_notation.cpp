@@ -160,8 +160,8 @@ std::expected<void, EntryFailure> decode_discard_text(std::string_view text, Sea
     if (text.size() != 9) return invalid_notation(text);
     auto meld = meld_tiles<3>(text, 6);
     if (!meld) return std::unexpected(std::move(meld.error()));
-    out.kan<kAnkan>(event::Ankan{.actor = actor,
-                                 .consumed = {meld->consumed[0], meld->consumed[1], meld->consumed[2], meld->pai}});
+    out.kan<kAnkan>(
+        event::Ankan{.actor = actor, .consumed = {meld->consumed[0], meld->consumed[1], meld->consumed[2], meld->pai}});
     return {};
   }
   if (text.size() != 3) return invalid_notation(text);

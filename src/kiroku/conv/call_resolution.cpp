@@ -11,15 +11,9 @@ bool CallMemory::call_now(Tile tile, bool either_way) {
   if (!either_way) ++choices_;
   Cell& cell = cells_[tile.index()];
   switch (cell) {
-    case Cell::Absent:
-      cell = Cell::Taken;
-      return true;
-    case Cell::Taken:
-      cell = Cell::Skipped;
-      return false;
-    case Cell::Skipped:
-      cell = Cell::Absent;
-      return false;
+    case Cell::Absent: cell = Cell::Taken; return true;
+    case Cell::Taken: cell = Cell::Skipped; return false;
+    case Cell::Skipped: cell = Cell::Absent; return false;
   }
   return false;
 }

@@ -35,18 +35,12 @@ std::string call_text(const Event& call) {
 
 std::string message(const ConversionError& error) {
   switch (error.kind) {
-    case ConversionErrorKind::InvalidNotation:
-      return "invalid call notation \"" + error.text + "\"";
-    case ConversionErrorKind::InvalidTileCode:
-      return "invalid tile code \"" + error.text + "\" in call notation";
-    case ConversionErrorKind::UnexpectedNumber:
-      return "take entry " + std::to_string(error.number) + " is not a tile";
-    case ConversionErrorKind::NoDoraMarker:
-      return "no dora indicator left";
-    case ConversionErrorKind::TakesExhausted:
-      return "no take entry left";
-    case ConversionErrorKind::ReachWithoutDahai:
-      return "riichi declaration without a discard";
+    case ConversionErrorKind::InvalidNotation: return "invalid call notation \"" + error.text + "\"";
+    case ConversionErrorKind::InvalidTileCode: return "invalid tile code \"" + error.text + "\" in call notation";
+    case ConversionErrorKind::UnexpectedNumber: return "take entry " + std::to_string(error.number) + " is not a tile";
+    case ConversionErrorKind::NoDoraMarker: return "no dora indicator left";
+    case ConversionErrorKind::TakesExhausted: return "no take entry left";
+    case ConversionErrorKind::ReachWithoutDahai: return "riichi declaration without a discard";
     case ConversionErrorKind::MismatchedCall: {
       std::string text = error.call ? call_text(*error.call) : std::string("call");
       text += " does not fit the last discard (";
@@ -57,8 +51,7 @@ std::string message(const ConversionError& error) {
       }
       return text + ")";
     }
-    case ConversionErrorKind::UnreadEntries:
-      return "the hand ended with entries left unread";
+    case ConversionErrorKind::UnreadEntries: return "the hand ended with entries left unread";
   }
   return "unknown conversion error";
 }
@@ -71,8 +64,8 @@ std::string_view kind_name(ConversionErrorKind kind) noexcept {
 }
 
 std::string describe(const ConversionError& error) {
-  std::string line = "hand " + std::to_string(error.hand.hand_index) + " (honba " +
-                     std::to_string(error.hand.honba) + ")";
+  std::string line =
+      "hand " + std::to_string(error.hand.hand_index) + " (honba " + std::to_string(error.hand.honba) + ")";
   if (error.seat) line += ", " + seat_text(*error.seat);
   return line + ": " + message(error);
 }

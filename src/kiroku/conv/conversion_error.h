@@ -37,11 +37,11 @@ constexpr bool is_decoding_error(ConversionErrorKind kind) noexcept {
 
 struct ConversionError {
   ConversionErrorKind kind = ConversionErrorKind::InvalidNotation;
-  std::size_t hand_position = 0;  // the hand's place in the log, from 0
-  HandId hand;                    // its hand index and honba, as the log writes them
+  std::size_t hand_position = 0;    // the hand's place in the log, from 0
+  HandId hand;                      // its hand index and honba, as the log writes them
   std::optional<event::Seat> seat;  // absent for NoDoraMarker
-  std::string text;  // InvalidNotation: the entry; InvalidTileCode: the two bytes
-  std::uint8_t number = 0;  // UnexpectedNumber: the entry
+  std::string text;                 // InvalidNotation: the entry; InvalidTileCode: the two bytes
+  std::uint8_t number = 0;          // UnexpectedNumber: the entry
   // MismatchedCall: the call, and the discard it was checked against.
   std::optional<Event> call;
   bool discard_seen = false;

@@ -26,8 +26,7 @@ namespace kiroku::conv {
 class DiscardSteps {
  public:
   // `takes` must stay unchanged while the steps are written.
-  DiscardSteps(std::span<const Event> takes, std::vector<Event>& discards) noexcept
-      : takes_(takes), out_(discards) {}
+  DiscardSteps(std::span<const Event> takes, std::vector<Event>& discards) noexcept : takes_(takes), out_(discards) {}
 
   void reach(const event::Reach& reach) { out_.add<kReach>(reach); }
 

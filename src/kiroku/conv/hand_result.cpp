@@ -13,10 +13,10 @@ void emit_hand_result(const PreparedHand& hand, std::vector<Event>& events) {
   } else {
     for (const Win& win : std::get<std::vector<Win>>(hand.result)) {
       // Every winner gets the same ura list, riichi or not: the log keeps one.
-      events.emplace_back(std::in_place_type<event::Hora>, event::Hora{.actor = win.winner,
-                                                                       .target = win.target,
-                                                                       .deltas = win.deltas,
-                                                                       .ura_markers = hand.ura_indicators});
+      events.emplace_back(
+          std::in_place_type<event::Hora>,
+          event::Hora{
+              .actor = win.winner, .target = win.target, .deltas = win.deltas, .ura_markers = hand.ura_indicators});
     }
   }
   events.emplace_back(std::in_place_type<event::EndKyoku>);

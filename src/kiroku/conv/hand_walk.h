@@ -52,7 +52,7 @@ struct HandWalkState {
   std::array<ListCursor, kSeatCount> discards{};
   std::size_t takes_left = 0;
   std::uint8_t calls_waiting = 0;
-  Tile last_tile;                     // of the last walked "dahai"
+  Tile last_tile;                      // of the last walked "dahai"
   event::Seat previous_discarder = 0;  // of the last discard that asked who moves next
   bool discard_seen = false;           // whether such a discard has happened
   bool reach_pending = false;          // "reach_accepted" is still to come

@@ -8,8 +8,8 @@ namespace kiroku {
 namespace {
 
 // Rule texts are tested as bytes, so these are the UTF-8 forms.
-constexpr std::string_view kThree = "\xE4\xB8\x89";          // 三
-constexpr std::string_view kEast = "\xE6\x9D\xB1";           // 東
+constexpr std::string_view kThree = "\xE4\xB8\x89";                 // 三
+constexpr std::string_view kEast = "\xE6\x9D\xB1";                  // 東
 constexpr std::string_view kWinLabel = "\xE5\x92\x8C\xE4\xBA\x86";  // 和了
 
 bool contains(std::string_view text, std::string_view pattern) noexcept {
@@ -27,10 +27,8 @@ std::uint8_t seat_from_number(const JsonValue& value) noexcept {
 
 std::string_view describe(PrepareError error) noexcept {
   switch (error) {
-    case PrepareError::ThreePlayerGame:
-      return "three-player games are not supported";
-    case PrepareError::InvalidWinEntry:
-      return "a win's detail list lacks the winner or the target";
+    case PrepareError::ThreePlayerGame: return "three-player games are not supported";
+    case PrepareError::InvalidWinEntry: return "a win's detail list lacks the winner or the target";
   }
   return "invalid log";
 }

@@ -147,8 +147,7 @@ struct FlatScalar {
 
 class DirectReader {
  public:
-  explicit DirectReader(const PaddedText& text)
-      : text_(text.view()), p_(text.data()), end_(text.data() + text.size()) {
+  explicit DirectReader(const PaddedText& text) : text_(text.view()), p_(text.data()), end_(text.data() + text.size()) {
     flat_.reserve(64);  // more than a hand's longest list, so one allocation
   }
 
@@ -315,7 +314,9 @@ bool DirectReader::read_escaped(std::string& out) {
     }
     const char escape = *p_++;
     switch (escape) {
-      case '"': case '\\': case '/': out += escape; break;
+      case '"':
+      case '\\':
+      case '/': out += escape; break;
       case 'b': out += '\b'; break;
       case 'f': out += '\f'; break;
       case 'n': out += '\n'; break;
@@ -446,15 +447,9 @@ bool DirectReader::read_generic(JsonValue& out, int depth) {
         return read_generic(members.back().value, depth + 1);
       });
     }
-    case 't':
-      out.value = true;
-      return read_literal("true");
-    case 'f':
-      out.value = false;
-      return read_literal("false");
-    case 'n':
-      out.value = JsonNull{};
-      return read_literal("null");
+    case 't': out.value = true; return read_literal("true");
+    case 'f': out.value = false; return read_literal("false");
+    case 'n': out.value = JsonNull{}; return read_literal("null");
     default: return read_generic_number(out);
   }
 }
@@ -469,15 +464,20 @@ bool DirectReader::skip_string() noexcept {
     if (static_cast<unsigned char>(c) < 0x20) return false;
     if (c != '\\') continue;
     switch (*p_++) {
-      case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't':
-        break;
+      case '"':
+      case '\\':
+      case '/':
+      case 'b':
+      case 'f':
+      case 'n':
+      case 'r':
+      case 't': break;
       case 'u':
         for (int k = 0; k < 4; ++k) {
           if (!is_hex_digit(*p_++)) return false;
         }
         break;
-      default:
-        return false;
+      default: return false;
     }
   }
 }
@@ -676,9 +676,7 @@ bool DirectReader::read_raw_log(RawLog& out) {
 
 bool DirectReader::read_raw_log_field(std::size_t index, RawLog& out) {
   switch (index) {
-    case 0:
-      out.log.reserve(16);
-      return read_elements([&] { return read_hand(out.log.emplace_back()); });
+    case 0: out.log.reserve(16); return read_elements([&] { return read_hand(out.log.emplace_back()); });
     case 1: {
       std::size_t count = 0;
       const bool read = read_elements([&] { return count < kSeatCount && read_string(out.name[count++]); });
@@ -743,9 +741,7 @@ bool DirectReader::read_hand_element(std::size_t index, HandEntry& out) {
     case 1: return read_flat_array<flat_i32>(out.scores);
     case 2: return read_flat_tiles(out.dora_indicators);
     case 3: return read_flat_tiles(out.ura_indicators);
-    case 16:
-      out.result.reserve(4);
-      return read_elements([&] { return read_result_item(out.result.emplace_back()); });
+    case 16: out.result.reserve(4); return read_elements([&] { return read_result_item(out.result.emplace_back()); });
     default: break;
   }
   if (index > 16) return false;

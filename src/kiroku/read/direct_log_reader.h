@@ -4,8 +4,8 @@
 // unusual form, still come from that one reader.
 #pragma once
 
-#include "kiroku/log_record.h"
 #include "kiroku/io/padded_text.h"
+#include "kiroku/log_record.h"
 
 namespace kiroku::detail {
 

@@ -4,11 +4,11 @@
 
 #include <algorithm>  // all_of, find_if
 #include <array>
-#include <bit>  // countr_zero, endian
+#include <bit>       // countr_zero, endian
 #include <charconv>  // from_chars, to_chars
 #include <cstddef>
 #include <cstdint>
-#include <cstring>  // memcpy
+#include <cstring>   // memcpy
 #include <iterator>  // make_move_iterator
 #include <limits>
 #include <optional>
@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "kiroku/read/direct_log_reader.h"
 #include "kiroku/json_value.h"
+#include "kiroku/read/direct_log_reader.h"
 #include "kiroku/read/log_keys.h"
 #include "kiroku/read/read_messages.h"
 #include "kiroku/tile.h"
@@ -121,15 +121,20 @@ bool has_valid_escapes(const char* p) {
     if (c == '"') return true;
     if (c != '\\') continue;
     switch (*p++) {
-      case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't':
-        break;
+      case '"':
+      case '\\':
+      case '/':
+      case 'b':
+      case 'f':
+      case 'n':
+      case 'r':
+      case 't': break;
       case 'u':
         for (int k = 0; k < 4; ++k) {
           if (!is_hex_digit(*p++)) return false;
         }
         break;
-      default:
-        return false;
+      default: return false;
     }
   }
 }
@@ -189,9 +194,7 @@ class LogReader {
     return false;
   }
   bool fail(std::string_view message) { return fail(std::string(message)); }
-  bool fail_json(error_code code) {
-    return fail(std::string("malformed JSON: ") + simdjson::error_message(code));
-  }
+  bool fail_json(error_code code) { return fail(std::string("malformed JSON: ") + simdjson::error_message(code)); }
   bool fail_syntax(std::string_view what) { return fail("malformed JSON: " + std::string(what)); }
   bool fail_nesting() { return fail_syntax("recursion limit exceeded (containers nested 128 levels deep)"); }
   bool fail_extra_element(std::string_view expected) {
@@ -281,12 +284,8 @@ bool LogReader::read_number(od::value& value, Number& out) {
         }
         return true;
       }
-      case od::number_type::unsigned_integer:
-        out = Number::of_unsigned(number.get_uint64());
-        return true;
-      case od::number_type::floating_point_number:
-        out = Number::of_float(number.get_double());
-        return true;
+      case od::number_type::unsigned_integer: out = Number::of_unsigned(number.get_uint64()); return true;
+      case od::number_type::floating_point_number: out = Number::of_float(number.get_double()); return true;
     }
   }
   // An integer beyond 64 bits does not parse as a number above but reads
@@ -315,12 +314,8 @@ bool LogReader::describe(od::value& value, std::string& found) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   switch (type) {
-    case od::json_type::array:
-      found = "sequence";
-      return true;
-    case od::json_type::object:
-      found = "map";
-      return true;
+    case od::json_type::array: found = "sequence"; return true;
+    case od::json_type::object: found = "map"; return true;
     case od::json_type::number: {
       Number number;
       if (!read_number(value, number)) return false;
@@ -459,8 +454,8 @@ bool LogReader::read_list(od::value& value, std::vector<T>& out, ReadElement rea
 }
 
 template <typename ReadElement>
-bool LogReader::read_exactly(od::value& value, std::size_t count, std::string_view name,
-                             std::string_view length_text, ReadElement read_element) {
+bool LogReader::read_exactly(od::value& value, std::size_t count, std::string_view name, std::string_view length_text,
+                             ReadElement read_element) {
   od::array_iterator it;
   if (!open_array(value, name, it)) return false;
   Elements elements(it);
@@ -563,15 +558,14 @@ bool LogReader::check_skipped_scalar(od::value& value, od::json_type type) {
     case od::json_type::number: {
       // Only the syntax counts: a skipped 1e400 is as good as any number.
       std::string_view token = value.raw_json_token();
-      while (!token.empty() && (token.back() == ' ' || token.back() == '\t' || token.back() == '\n' ||
-                                token.back() == '\r')) {
+      while (!token.empty() &&
+             (token.back() == ' ' || token.back() == '\t' || token.back() == '\n' || token.back() == '\r')) {
         token.remove_suffix(1);
       }
       if (!is_number_text(token)) return fail_syntax("invalid number");
       return true;
     }
-    default:
-      return check_literal(value, type);
+    default: return check_literal(value, type);
   }
 }
 
@@ -709,10 +703,10 @@ bool LogReader::read_result_array(od::value& value, int level, ResultItem& out) 
       Number number;
       if (type == od::json_type::number) {
         if (!read_number(element, number)) return false;
-        const bool fits = (number.kind == Number::Kind::kUnsigned &&
-                           number.unsigned_value <= std::uint64_t{std::numeric_limits<std::int32_t>::max()}) ||
-                          (number.kind == Number::Kind::kSigned &&
-                           number.signed_value >= std::numeric_limits<std::int32_t>::min());
+        const bool fits =
+            (number.kind == Number::Kind::kUnsigned &&
+             number.unsigned_value <= std::uint64_t{std::numeric_limits<std::int32_t>::max()}) ||
+            (number.kind == Number::Kind::kSigned && number.signed_value >= std::numeric_limits<std::int32_t>::min());
         if (fits && held_count < held.size()) {
           held[held_count++] = number;
           continue;
@@ -733,7 +727,7 @@ bool LogReader::read_result_array(od::value& value, int level, ResultItem& out) 
     Scores& deltas = out.emplace<Scores>();
     for (std::size_t i = 0; i < held.size(); ++i) {
       deltas[i] = held[i].kind == Number::Kind::kUnsigned ? static_cast<std::int32_t>(held[i].unsigned_value)
-                                                           : static_cast<std::int32_t>(held[i].signed_value);
+                                                          : static_cast<std::int32_t>(held[i].signed_value);
     }
     return true;
   }
@@ -875,9 +869,8 @@ bool LogReader::read_rule(od::value& value, Rule& out) {
 
   // Every field is defaulted, so none can be missing.
   std::array<bool, kRuleKeys.size()> seen{};
-  return read_record_object(value, kRuleKeys, seen, [&](std::size_t index, od::value& field) {
-    return read_rule_field(index, field, out);
-  });
+  return read_record_object(value, kRuleKeys, seen,
+                            [&](std::size_t index, od::value& field) { return read_rule_field(index, field, out); });
 }
 
 bool LogReader::read_raw_log_field(std::size_t index, od::value& value, RawLog& out) {
@@ -908,9 +901,8 @@ bool LogReader::read_raw_log_field(std::size_t index, od::value& value, RawLog& 
 
 bool LogReader::read_raw_log_object(od::value& value, RawLog& out) {
   std::array<bool, kRawLogKeys.size()> seen{};
-  if (!read_record_object(value, kRawLogKeys, seen, [&](std::size_t index, od::value& field) {
-        return read_raw_log_field(index, field, out);
-      })) {
+  if (!read_record_object(value, kRawLogKeys, seen,
+                          [&](std::size_t index, od::value& field) { return read_raw_log_field(index, field, out); })) {
     return false;
   }
   // Settled in declaration order: `log`, `name` and `rule` are required;

@@ -4,8 +4,8 @@
 #include <expected>
 #include <string>
 
-#include "kiroku/log_record.h"
 #include "kiroku/io/padded_text.h"
+#include "kiroku/log_record.h"
 
 namespace kiroku {
 

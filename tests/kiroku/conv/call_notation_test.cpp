@@ -53,18 +53,15 @@ TEST(call_notation_test, pon_letter_position_names_the_seat_called_from) {
 }
 
 TEST(call_notation_test, daiminkan_letter_position_names_the_seat_called_from) {
-  EXPECT_EQ(take_of(3, "393939m39"), Event(event::Daiminkan{.actor = 3,
-                                                            .target = 0,
-                                                            .pai = tile(39),
-                                                            .consumed = {tile(39), tile(39), tile(39)}}));
-  EXPECT_EQ(take_of(1, "m15151551"), Event(event::Daiminkan{.actor = 1,
-                                                            .target = 0,
-                                                            .pai = tile(15),
-                                                            .consumed = {tile(15), tile(15), tile(51)}}));
-  EXPECT_EQ(take_of(1, "15m151551"), Event(event::Daiminkan{.actor = 1,
-                                                            .target = 3,
-                                                            .pai = tile(15),
-                                                            .consumed = {tile(15), tile(15), tile(51)}}));
+  EXPECT_EQ(
+      take_of(3, "393939m39"),
+      Event(event::Daiminkan{.actor = 3, .target = 0, .pai = tile(39), .consumed = {tile(39), tile(39), tile(39)}}));
+  EXPECT_EQ(
+      take_of(1, "m15151551"),
+      Event(event::Daiminkan{.actor = 1, .target = 0, .pai = tile(15), .consumed = {tile(15), tile(15), tile(51)}}));
+  EXPECT_EQ(
+      take_of(1, "15m151551"),
+      Event(event::Daiminkan{.actor = 1, .target = 3, .pai = tile(15), .consumed = {tile(15), tile(15), tile(51)}}));
 }
 
 TEST(call_notation_test, letters_decide_in_the_order_c_p_m) {
@@ -82,8 +79,8 @@ TEST(call_notation_test, letters_decide_in_the_order_c_p_m) {
 }
 
 TEST(call_notation_test, malformed_take_text_is_invalid_notation) {
-  for (const char* text : {"p1234", "1p23456", "k37373737", "", "123456", "c1311121", "3939m3939", "39393m939",
-                           "2525p2525"}) {
+  for (const char* text :
+       {"p1234", "1p23456", "k37373737", "", "123456", "c1311121", "3939m3939", "39393m939", "2525p2525"}) {
     auto error = error_of(0, {text}, {});
     EXPECT_EQ(error.kind, ConversionErrorKind::InvalidNotation) << text;
     EXPECT_EQ(error.text, text);
@@ -103,7 +100,10 @@ TEST(call_notation_test, bad_tile_field_is_invalid_tile_code_holding_its_two_byt
   error = error_of(2, {"1c31112"}, {});
   EXPECT_EQ(error.text, "c3");
   // Invalid UTF-8 is shown with a replacement character.
-  error = error_of(2, {"c1\xff" "1112"}, {});
+  error = error_of(2,
+                   {"c1\xff"
+                    "1112"},
+                   {});
   EXPECT_EQ(error.text, "1\xEF\xBF\xBD");
 }
 
@@ -133,16 +133,14 @@ TEST(call_notation_test, plain_discards) {
 TEST(call_notation_test, any_number_is_a_discard_of_the_drawn_tile) {
   auto lists = decode(1, {11, 12}, {60, 99});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"dahai 1 1m tsumogiri", "dahai 1 2m tsumogiri"}));
+  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 1 1m tsumogiri", "dahai 1 2m tsumogiri"}));
 }
 
 TEST(call_notation_test, riichi_declarations) {
   auto lists = decode(0, {11, 12, 13}, {"r60", "r37", "x37"});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"reach 0", "dahai 0 1m tsumogiri", "reach 0", "dahai 0 7s", "reach 0",
-                                      "dahai 0 7s"}));
+  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"reach 0", "dahai 0 1m tsumogiri", "reach 0",
+                                                                  "dahai 0 7s", "reach 0", "dahai 0 7s"}));
   // "00" names the placeholder too, so it is a discard of the drawn tile.
   lists = decode(0, {15}, {"r00"});
   ASSERT_TRUE(lists);
@@ -195,8 +193,7 @@ TEST(call_notation_test, placeholder_after_daiminkan_is_dropped) {
   ASSERT_TRUE(lists);
   EXPECT_EQ(summaries(lists->takes),
             (std::vector<std::string>{"tsumo 0 5m", "daiminkan 0 from 2 9s [9s 9s 9s]", "tsumo 0 1p"}));
-  EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"dahai 0 5m tsumogiri", "dahai 0 1p tsumogiri"}));
+  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 0 5m tsumogiri", "dahai 0 1p tsumogiri"}));
 }
 
 TEST(call_notation_test, discard_after_a_call_keeps_the_placeholder) {
@@ -211,8 +208,8 @@ TEST(call_notation_test, riichi_discard_and_kans_each_pair_with_one_take) {
   auto lists = decode(0, {11, 12, 13, 14}, {"424242a42", "r60", "k46464646", 60});
   ASSERT_TRUE(lists);
   EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"ankan 0 [S S S S]", "reach 0", "dahai 0 2m tsumogiri",
-                                      "kakan 0 F [F F F]", "dahai 0 4m tsumogiri"}));
+            (std::vector<std::string>{"ankan 0 [S S S S]", "reach 0", "dahai 0 2m tsumogiri", "kakan 0 F [F F F]",
+                                      "dahai 0 4m tsumogiri"}));
 }
 
 TEST(call_notation_test, entries_past_either_list_end_are_left_alone) {
@@ -235,8 +232,7 @@ TEST(call_notation_test, consecutive_placeholders_shift_the_pairing) {
   EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 0 1p tsumogiri"}));
   lists = decode(0, {"39m393939", 21, 22}, {0, 60, 60});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"dahai 0 1p tsumogiri", "dahai 0 2p tsumogiri"}));
+  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 0 1p tsumogiri", "dahai 0 2p tsumogiri"}));
 }
 
 TEST(call_notation_test, empty_seat_gives_empty_lists) {

@@ -16,7 +16,9 @@ Event pon(event::Seat actor, event::Seat target, Tile pai) {
   return event::Pon{.actor = actor, .target = target, .pai = pai, .consumed = {pai, pai}};
 }
 Event chi(event::Seat actor, Tile pai) {
-  return event::Chi{.actor = actor, .target = static_cast<event::Seat>((actor + 3) % 4), .pai = pai,
+  return event::Chi{.actor = actor,
+                    .target = static_cast<event::Seat>((actor + 3) % 4),
+                    .pai = pai,
                     .consumed = {tile(24), tile(26)}};
 }
 Event daiminkan(event::Seat actor, event::Seat target, Tile pai) {
@@ -183,7 +185,7 @@ TEST(call_resolution_test, memory_is_shared_by_all_seats_and_kept_per_tile) {
   Situation other_tile(1, k6p);
   other_tile.next_take(3, pon(3, 1, k6p)).same_tile_to_come(1);
   EXPECT_EQ(resolve(first, memory), 3);
-  EXPECT_EQ(resolve(other_tile, memory), 3);  // 6p has its own cell
+  EXPECT_EQ(resolve(other_tile, memory), 3);   // 6p has its own cell
   EXPECT_EQ(resolve(other_seats, memory), 1);  // 5p was taken: now skipped
   EXPECT_EQ(memory.cell(k5p), CallMemory::Cell::Skipped);
   EXPECT_EQ(memory.cell(k6p), CallMemory::Cell::Taken);

@@ -35,9 +35,9 @@ TEST(converter_test, log_without_hands_is_start_and_end_of_game) {
   log.kyoku_first = 4;
   auto events = convert_log(log);
   ASSERT_TRUE(events);
-  EXPECT_EQ(*events, (std::vector<Event>{
-                         event::StartGame{.names = {"A", "B", "C", "D"}, .kyoku_first = 4, .aka_flag = true},
-                         event::EndGame{}}));
+  EXPECT_EQ(*events,
+            (std::vector<Event>{event::StartGame{.names = {"A", "B", "C", "D"}, .kyoku_first = 4, .aka_flag = true},
+                                event::EndGame{}}));
 }
 
 TEST(converter_test, hands_follow_each_other_in_log_order) {
@@ -60,9 +60,8 @@ TEST(converter_test, failing_hand_fails_the_whole_log) {
 
 TEST(converter_test, decoding_error_ends_the_conversion_with_its_place) {
   ConversionStats stats;
-  const ConversionError error =
-      error_of(log_of({HandBuilder(0).seat(0, {11}, {}), HandBuilder(4, 3).seat(0, {11}, {}).seat(3, {}, {"r6"})}),
-               &stats);
+  const ConversionError error = error_of(
+      log_of({HandBuilder(0).seat(0, {11}, {}), HandBuilder(4, 3).seat(0, {11}, {}).seat(3, {}, {"r6"})}), &stats);
   EXPECT_EQ(error.kind, ConversionErrorKind::InvalidNotation);
   EXPECT_EQ(error.hand_position, 1U);
   EXPECT_EQ(error.hand.hand_index, 4);

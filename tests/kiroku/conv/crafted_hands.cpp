@@ -34,9 +34,8 @@ PreparedHand two_tile_hand() {
 
 PreparedHand caterpillar_hand(std::size_t rounds, bool distinct_tiles) {
   // Tiles seat 1 throws and seat 0 pons back: anything but the 1p.
-  static constexpr std::array<int, 31> kPool = {13, 14, 15, 16, 17, 18, 19, 22, 23, 24, 25,
-                                                26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37,
-                                                38, 39, 41, 42, 43, 44, 45, 46, 47};
+  static constexpr std::array<int, 31> kPool = {13, 14, 15, 16, 17, 18, 19, 22, 23, 24, 25, 26, 27, 28, 29, 31,
+                                                32, 33, 34, 35, 36, 37, 38, 39, 41, 42, 43, 44, 45, 46, 47};
   std::vector<Entry> takes0{11};
   std::vector<Entry> discards0{21};
   std::vector<Entry> takes1;
@@ -49,10 +48,7 @@ PreparedHand caterpillar_hand(std::size_t rounds, bool distinct_tiles) {
     takes1.emplace_back(12);
     discards1.emplace_back(thrown);
   }
-  return HandBuilder()
-      .seat_lists(0, takes0, discards0)
-      .seat_lists(1, takes1, discards1)
-      .seat(2, {"21p2121"}, {45});
+  return HandBuilder().seat_lists(0, takes0, discards0).seat_lists(1, takes1, discards1).seat(2, {"21p2121"}, {45});
 }
 
 PreparedHand cycling_hand() {

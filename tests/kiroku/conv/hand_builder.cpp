@@ -106,8 +106,8 @@ std::string summary(const Event& event) {
           return type + " " + std::to_string(e.actor) + " " + name(e.pai) + (e.tsumogiri ? " tsumogiri" : "");
         } else if constexpr (std::is_same_v<E, event::Chi> || std::is_same_v<E, event::Pon> ||
                              std::is_same_v<E, event::Daiminkan>) {
-          return type + " " + std::to_string(e.actor) + " from " + std::to_string(e.target) + " " + name(e.pai) +
-                 " " + tiles(e.consumed);
+          return type + " " + std::to_string(e.actor) + " from " + std::to_string(e.target) + " " + name(e.pai) + " " +
+                 tiles(e.consumed);
         } else if constexpr (std::is_same_v<E, event::Kakan>) {
           return type + " " + std::to_string(e.actor) + " " + name(e.pai) + " " + tiles(e.consumed);
         } else if constexpr (std::is_same_v<E, event::Ankan>) {
@@ -135,8 +135,8 @@ std::vector<std::string> summaries(const std::vector<Event>& events) {
 std::vector<std::string> play_of(const std::vector<Event>& events) {
   auto begin = std::find_if(events.begin(), events.end(),
                             [](const Event& e) { return std::holds_alternative<event::StartKyoku>(e); });
-  auto end = std::find_if(begin, events.end(),
-                          [](const Event& e) { return std::holds_alternative<event::EndKyoku>(e); });
+  auto end =
+      std::find_if(begin, events.end(), [](const Event& e) { return std::holds_alternative<event::EndKyoku>(e); });
   std::vector<std::string> lines;
   if (begin == events.end()) return lines;
   for (auto it = std::next(begin); it != end; ++it) lines.push_back(summary(*it));

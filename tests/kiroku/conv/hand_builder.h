@@ -17,7 +17,7 @@ namespace kiroku::conv::testing {
 // One take or discard entry: a number is a tile when it is a tile code,
 // else a plain number; a text is call notation.
 struct Entry {
-  Entry(int number);          // NOLINT: implicit on purpose, lists read like the log
+  Entry(int number);            // NOLINT: implicit on purpose, lists read like the log
   Entry(const char* notation);  // NOLINT
   ActionItem item;
 };

@@ -77,11 +77,27 @@ TEST(hand_search_test, search_finds_what_the_retry_rule_cannot) {
   const SearchResult result = search_hand(hand, decoded_of(hand), events, kMaxAttempts);
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.attempts, 3U);  // (now, now), (now, later), (later, now)
-  const Lines game{"tsumo 0 1m", "dahai 0 1m tsumogiri", "tsumo 1 2m", "dahai 1 1p", "tsumo 2 3m",
-                   "dahai 2 3m tsumogiri", "pon 1 from 2 3m [3m 3m]", "dahai 1 1p", "pon 0 from 1 1p [1p 1p]",
-                   "dahai 0 9s", "pon 3 from 0 9s [9s 9s]", "dahai 3 P", "tsumo 0 4m", "dahai 0 9s",
-                   "tsumo 1 5m", "dahai 1 5m tsumogiri", "tsumo 2 6m", "dahai 2 6m tsumogiri", "tsumo 3 7m",
-                   "dahai 3 7m tsumogiri", "ryukyoku"};
+  const Lines game{"tsumo 0 1m",
+                   "dahai 0 1m tsumogiri",
+                   "tsumo 1 2m",
+                   "dahai 1 1p",
+                   "tsumo 2 3m",
+                   "dahai 2 3m tsumogiri",
+                   "pon 1 from 2 3m [3m 3m]",
+                   "dahai 1 1p",
+                   "pon 0 from 1 1p [1p 1p]",
+                   "dahai 0 9s",
+                   "pon 3 from 0 9s [9s 9s]",
+                   "dahai 3 P",
+                   "tsumo 0 4m",
+                   "dahai 0 9s",
+                   "tsumo 1 5m",
+                   "dahai 1 5m tsumogiri",
+                   "tsumo 2 6m",
+                   "dahai 2 6m tsumogiri",
+                   "tsumo 3 7m",
+                   "dahai 3 7m tsumogiri",
+                   "ryukyoku"};
   EXPECT_EQ(play_of(events), game);
 
   ConversionStats stats;

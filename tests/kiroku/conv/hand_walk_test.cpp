@@ -98,37 +98,32 @@ TEST(hand_walk_test, exhaustive_draw_ends_after_the_last_discard) {
                           .draw({1500, -1500, 1500, -1500});
   auto events = walk(hand);
   ASSERT_TRUE(events);
-  EXPECT_EQ(play_of(*events),
-            (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "tsumo 1 2m", "dahai 1 2m tsumogiri", "tsumo 2 3m",
-                   "dahai 2 3m tsumogiri", "tsumo 3 4m", "dahai 3 4m tsumogiri", "tsumo 0 5m", "dahai 0 5m tsumogiri",
-                   "tsumo 1 6m", "dahai 1 6m tsumogiri", "tsumo 2 7m", "dahai 2 7m tsumogiri", "tsumo 3 8m",
-                   "dahai 3 9m", "ryukyoku"}));
-  EXPECT_EQ(events->at(events->size() - 2),
-            Event(event::Ryukyoku{.deltas = Scores{1500, -1500, 1500, -1500}}));
+  EXPECT_EQ(play_of(*events), (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "tsumo 1 2m", "dahai 1 2m tsumogiri",
+                                     "tsumo 2 3m", "dahai 2 3m tsumogiri", "tsumo 3 4m", "dahai 3 4m tsumogiri",
+                                     "tsumo 0 5m", "dahai 0 5m tsumogiri", "tsumo 1 6m", "dahai 1 6m tsumogiri",
+                                     "tsumo 2 7m", "dahai 2 7m tsumogiri", "tsumo 3 8m", "dahai 3 9m", "ryukyoku"}));
+  EXPECT_EQ(events->at(events->size() - 2), Event(event::Ryukyoku{.deltas = Scores{1500, -1500, 1500, -1500}}));
 }
 
 TEST(hand_walk_test, double_ron_writes_both_wins_in_log_order) {
-  PreparedHand hand = HandBuilder()
-                          .seat(0, {11}, {60})
-                          .ura({45})
-                          .win(3, 0, {-8000, 0, 0, 8000})
-                          .win(1, 0, {-1000, 1000, 0, 0});
+  PreparedHand hand =
+      HandBuilder().seat(0, {11}, {60}).ura({45}).win(3, 0, {-8000, 0, 0, 8000}).win(1, 0, {-1000, 1000, 0, 0});
   auto events = walk(hand);
   ASSERT_TRUE(events);
   EXPECT_EQ(play_of(*events), (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "hora 3 from 0", "hora 1 from 0"}));
   const std::vector<Tile> ura{tile(45)};
-  EXPECT_EQ(events->at(3), Event(event::Hora{.actor = 3, .target = 0, .deltas = Scores{-8000, 0, 0, 8000},
-                                             .ura_markers = ura}));
-  EXPECT_EQ(events->at(4), Event(event::Hora{.actor = 1, .target = 0, .deltas = Scores{-1000, 1000, 0, 0},
-                                             .ura_markers = ura}));
+  EXPECT_EQ(events->at(3),
+            Event(event::Hora{.actor = 3, .target = 0, .deltas = Scores{-8000, 0, 0, 8000}, .ura_markers = ura}));
+  EXPECT_EQ(events->at(4),
+            Event(event::Hora{.actor = 1, .target = 0, .deltas = Scores{-1000, 1000, 0, 0}, .ura_markers = ura}));
 }
 
 // --- Riichi ----------------------------------------------------------------
 
 TEST(hand_walk_test, riichi_passed_is_accepted_before_the_next_draw) {
-  EXPECT_EQ(play(HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {}).win(1, 1)),
-            (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0", "tsumo 1 2m",
-                   "hora 1 from 1"}));
+  EXPECT_EQ(
+      play(HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {}).win(1, 1)),
+      (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0", "tsumo 1 2m", "hora 1 from 1"}));
 }
 
 TEST(hand_walk_test, riichi_called_is_accepted_before_the_call) {
@@ -146,69 +141,56 @@ TEST(hand_walk_test, riichi_won_on_is_never_accepted) {
 
 TEST(hand_walk_test, ankan_reveals_its_dora_before_the_replacement_draw) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11, 12}, {"424242a42", 60}).dora({41, 42})),
-            (Lines{"tsumo 0 1m", "ankan 0 [S S S S]", "dora S", "tsumo 0 2m", "dahai 0 2m tsumogiri",
-                   "ryukyoku"}));
+            (Lines{"tsumo 0 1m", "ankan 0 [S S S S]", "dora S", "tsumo 0 2m", "dahai 0 2m tsumogiri", "ryukyoku"}));
 }
 
 TEST(hand_walk_test, daiminkan_reveals_its_dora_before_the_next_discard) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11}, {60}).seat(2, {"11m111111", 12}, {0, 13}).dora({41, 43})),
-            (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "daiminkan 2 from 0 1m [1m 1m 1m]", "tsumo 2 2m",
-                   "dora W", "dahai 2 3m", "ryukyoku"}));
+            (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "daiminkan 2 from 0 1m [1m 1m 1m]", "tsumo 2 2m", "dora W",
+                   "dahai 2 3m", "ryukyoku"}));
 }
 
 TEST(hand_walk_test, kakan_reveals_its_dora_before_the_next_discard) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11, 12}, {"k11111111", 60}).dora({41, 43})),
-            (Lines{"tsumo 0 1m", "kakan 0 1m [1m 1m 1m]", "tsumo 0 2m", "dora W", "dahai 0 2m tsumogiri",
-                   "ryukyoku"}));
+            (Lines{"tsumo 0 1m", "kakan 0 1m [1m 1m 1m]", "tsumo 0 2m", "dora W", "dahai 0 2m tsumogiri", "ryukyoku"}));
 }
 
 TEST(hand_walk_test, kakan_while_an_earlier_dora_is_due_reveals_both_around_the_draw) {
-  const PreparedHand hand = HandBuilder(3)
-                                .seat(3, {11}, {60})
-                                .seat(0, {"m11111111", 12, 13}, {0, "k14141414", 60})
-                                .dora({41, 42, 43});
-  EXPECT_EQ(play(hand), (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]",
-                               "tsumo 0 2m", "kakan 0 4m [4m 4m 4m]", "dora S", "tsumo 0 3m", "dora W",
-                               "dahai 0 3m tsumogiri", "ryukyoku"}));
+  const PreparedHand hand =
+      HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12, 13}, {0, "k14141414", 60}).dora({41, 42, 43});
+  EXPECT_EQ(play(hand),
+            (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]", "tsumo 0 2m",
+                   "kakan 0 4m [4m 4m 4m]", "dora S", "tsumo 0 3m", "dora W", "dahai 0 3m tsumogiri", "ryukyoku"}));
 }
 
 TEST(hand_walk_test, ankan_while_an_earlier_dora_is_due_reveals_that_one_first) {
-  const PreparedHand hand = HandBuilder(3)
-                                .seat(3, {11}, {60})
-                                .seat(0, {"m11111111", 12, 13}, {0, "141414a14", 60})
-                                .dora({41, 42, 43});
-  EXPECT_EQ(play(hand), (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]",
-                               "tsumo 0 2m", "dora S", "ankan 0 [4m 4m 4m 4m]", "dora W", "tsumo 0 3m",
-                               "dahai 0 3m tsumogiri", "ryukyoku"}));
+  const PreparedHand hand =
+      HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12, 13}, {0, "141414a14", 60}).dora({41, 42, 43});
+  EXPECT_EQ(play(hand),
+            (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]", "tsumo 0 2m", "dora S",
+                   "ankan 0 [4m 4m 4m 4m]", "dora W", "tsumo 0 3m", "dahai 0 3m tsumogiri", "ryukyoku"}));
 }
 
 TEST(hand_walk_test, riichi_after_a_kan_leaves_its_dora_for_the_next_discard) {
-  const PreparedHand after_daiminkan = HandBuilder(3)
-                                           .seat(3, {11}, {60})
-                                           .seat(0, {"m11111111", 12}, {0, "r60"})
-                                           .seat(1, {13}, {60})
-                                           .dora({41, 42});
-  EXPECT_EQ(play(after_daiminkan),
-            (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]", "tsumo 0 2m",
-                   "reach 0", "dahai 0 2m tsumogiri", "reach_accepted 0", "tsumo 1 3m", "dora S",
-                   "dahai 1 3m tsumogiri", "ryukyoku"}));
+  const PreparedHand after_daiminkan =
+      HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12}, {0, "r60"}).seat(1, {13}, {60}).dora({41, 42});
+  EXPECT_EQ(play(after_daiminkan), (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]",
+                                          "tsumo 0 2m", "reach 0", "dahai 0 2m tsumogiri", "reach_accepted 0",
+                                          "tsumo 1 3m", "dora S", "dahai 1 3m tsumogiri", "ryukyoku"}));
 
   const PreparedHand after_kakan =
       HandBuilder().seat(0, {11, 12}, {"k14141414", "r60"}).seat(1, {13}, {60}).dora({41, 42});
-  EXPECT_EQ(play(after_kakan), (Lines{"tsumo 0 1m", "kakan 0 4m [4m 4m 4m]", "tsumo 0 2m", "reach 0",
-                                      "dahai 0 2m tsumogiri", "reach_accepted 0", "tsumo 1 3m", "dora S",
-                                      "dahai 1 3m tsumogiri", "ryukyoku"}));
+  EXPECT_EQ(play(after_kakan),
+            (Lines{"tsumo 0 1m", "kakan 0 4m [4m 4m 4m]", "tsumo 0 2m", "reach 0", "dahai 0 2m tsumogiri",
+                   "reach_accepted 0", "tsumo 1 3m", "dora S", "dahai 1 3m tsumogiri", "ryukyoku"}));
 }
 
 TEST(hand_walk_test, daiminkan_of_a_riichi_tile_after_a_kan_reveals_the_earlier_dora_first) {
-  const PreparedHand hand = HandBuilder()
-                                .seat(0, {11, 12}, {"k14141414", "r60"})
-                                .seat(2, {"12m121212", 13}, {0, 60})
-                                .dora({41, 42, 43});
-  EXPECT_EQ(play(hand), (Lines{"tsumo 0 1m", "kakan 0 4m [4m 4m 4m]", "tsumo 0 2m", "reach 0",
-                               "dahai 0 2m tsumogiri", "reach_accepted 0", "dora S",
-                               "daiminkan 2 from 0 2m [2m 2m 2m]", "tsumo 2 3m", "dora W", "dahai 2 3m tsumogiri",
-                               "ryukyoku"}));
+  const PreparedHand hand =
+      HandBuilder().seat(0, {11, 12}, {"k14141414", "r60"}).seat(2, {"12m121212", 13}, {0, 60}).dora({41, 42, 43});
+  EXPECT_EQ(play(hand), (Lines{"tsumo 0 1m", "kakan 0 4m [4m 4m 4m]", "tsumo 0 2m", "reach 0", "dahai 0 2m tsumogiri",
+                               "reach_accepted 0", "dora S", "daiminkan 2 from 0 2m [2m 2m 2m]", "tsumo 2 3m", "dora W",
+                               "dahai 2 3m tsumogiri", "ryukyoku"}));
 }
 
 TEST(hand_walk_test, robbed_kakan_ends_the_hand_without_its_dora) {
@@ -218,10 +200,7 @@ TEST(hand_walk_test, robbed_kakan_ends_the_hand_without_its_dora) {
 
 TEST(hand_walk_test, calls_are_written_as_decoded) {
   // Chi from the seat before, pon from across, both of the discard just made.
-  const PreparedHand hand = HandBuilder()
-                                .seat(0, {11}, {13})
-                                .seat(1, {"c131214"}, {45})
-                                .seat(3, {"45p4545"}, {46});
+  const PreparedHand hand = HandBuilder().seat(0, {11}, {13}).seat(1, {"c131214"}, {45}).seat(3, {"45p4545"}, {46});
   EXPECT_EQ(play(hand), (Lines{"tsumo 0 1m", "dahai 0 3m", "chi 1 from 0 3m [2m 4m]", "dahai 1 P",
                                "pon 3 from 1 P [P P]", "dahai 3 F", "ryukyoku"}));
 }
@@ -327,8 +306,8 @@ TEST(hand_walk_test, failed_attempt_leaves_the_event_list_as_it_was) {
 
   const PreparedHand good = HandBuilder().seat(0, {11}, {});
   ASSERT_TRUE(walk_hand(good, decoded_of(good), memory, events));
-  EXPECT_EQ(summaries(events), (Lines{"start_game", "end_kyoku", "start_kyoku", "tsumo 0 1m", "ryukyoku",
-                                      "end_kyoku"}));
+  EXPECT_EQ(summaries(events),
+            (Lines{"start_game", "end_kyoku", "start_kyoku", "tsumo 0 1m", "ryukyoku", "end_kyoku"}));
 }
 
 TEST(hand_walk_test, attempt_bound_shrinks_only_for_huge_hands) {

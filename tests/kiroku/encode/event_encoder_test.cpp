@@ -57,8 +57,14 @@ TEST(event_encoder_test, writes_numbers_at_their_edges) {
             R"({"type":"ryukyoku","deltas":[-2147483648,2147483647,-1,10]})");
   EXPECT_EQ(text_of(event::Ryukyoku{Scores{9, 99, 100, -100000}}),
             R"({"type":"ryukyoku","deltas":[9,99,100,-100000]})");
-  event::StartKyoku kyoku{.bakaze = t(44), .dora_marker = t(0), .kyoku = 255, .honba = 255, .kyotaku = 255,
-                          .oya = 3, .scores = {25000, 0, -300, 1000000}, .tehais = {}};
+  event::StartKyoku kyoku{.bakaze = t(44),
+                          .dora_marker = t(0),
+                          .kyoku = 255,
+                          .honba = 255,
+                          .kyotaku = 255,
+                          .oya = 3,
+                          .scores = {25000, 0, -300, 1000000},
+                          .tehais = {}};
   const std::string hand = R"(["?","?","?","?","?","?","?","?","?","?","?","?","?"])";
   EXPECT_EQ(text_of(kyoku), R"({"type":"start_kyoku","bakaze":"N","dora_marker":"?","kyoku":255,"honba":255,)"
                             R"("kyotaku":255,"oya":3,"scores":[25000,0,-300,1000000],"tehais":[)" +
@@ -67,9 +73,10 @@ TEST(event_encoder_test, writes_numbers_at_their_edges) {
 
 TEST(event_encoder_test, escapes_player_names) {
   event::StartGame game{{"a\"b", "back\\slash", "line\nfeed\t\b\f\r", "\xE5\x92\x8C/\x7F\x01\x1F"}, 4, true};
-  EXPECT_EQ(text_of(game), "{\"type\":\"start_game\",\"names\":[\"a\\\"b\",\"back\\\\slash\","
-                           "\"line\\nfeed\\t\\b\\f\\r\",\"\xE5\x92\x8C/\x7F\\u0001\\u001f\"],"
-                           "\"kyoku_first\":4,\"aka_flag\":true}");
+  EXPECT_EQ(text_of(game),
+            "{\"type\":\"start_game\",\"names\":[\"a\\\"b\",\"back\\\\slash\","
+            "\"line\\nfeed\\t\\b\\f\\r\",\"\xE5\x92\x8C/\x7F\\u0001\\u001f\"],"
+            "\"kyoku_first\":4,\"aka_flag\":true}");
   EXPECT_EQ(text_of(event::StartGame{{"", "", "", ""}, 0, false}),
             R"({"type":"start_game","names":["","","",""],"kyoku_first":0,"aka_flag":false})");
 }
@@ -86,11 +93,21 @@ TEST(event_encoder_test, longest_texts_stay_within_the_reserved_bound) {
   const std::vector<Event> longest = {
       event::StartGame{{controls, controls, std::string(300, '"'), ""}, 255, false},
       event::StartKyoku{red, red, 255, 255, 255, 255, widest, hands},
-      event::Tsumo{255, red}, event::Dahai{255, red, false}, event::Chi{255, 255, red, {red, red}},
-      event::Pon{255, 255, red, {red, red}}, event::Daiminkan{255, 255, red, {red, red, red}},
-      event::Kakan{255, red, {red, red, red}}, event::Ankan{255, {red, red, red, red}}, event::Dora{red},
-      event::Reach{255}, event::ReachAccepted{255}, event::Hora{255, 255, widest, std::vector<Tile>(40, red)},
-      event::Ryukyoku{widest}, event::None{}, event::EndKyoku{}, event::EndGame{},
+      event::Tsumo{255, red},
+      event::Dahai{255, red, false},
+      event::Chi{255, 255, red, {red, red}},
+      event::Pon{255, 255, red, {red, red}},
+      event::Daiminkan{255, 255, red, {red, red, red}},
+      event::Kakan{255, red, {red, red, red}},
+      event::Ankan{255, {red, red, red, red}},
+      event::Dora{red},
+      event::Reach{255},
+      event::ReachAccepted{255},
+      event::Hora{255, 255, widest, std::vector<Tile>(40, red)},
+      event::Ryukyoku{widest},
+      event::None{},
+      event::EndKyoku{},
+      event::EndGame{},
   };
   for (const Event& event : longest) {
     EXPECT_LE(text_of(event).size() + detail::JsonWriter::kMaxTileBytes, detail::max_text_size(event))
@@ -108,8 +125,7 @@ TEST(event_encoder_test, arena_holds_each_text_followed_by_a_line_feed) {
   EXPECT_EQ(encoded->text(1), R"({"type":"tsumo","actor":2,"pai":"1p"})");
   EXPECT_EQ(encoded->text(2), R"({"type":"end_kyoku"})");
   EXPECT_EQ(encoded->lines(), std::string(R"({"type":"end_game"})") + "\n" +
-                                  R"({"type":"tsumo","actor":2,"pai":"1p"})" + "\n" +
-                                  R"({"type":"end_kyoku"})" + "\n");
+                                  R"({"type":"tsumo","actor":2,"pai":"1p"})" + "\n" + R"({"type":"end_kyoku"})" + "\n");
   auto empty = encode_events({});
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->size(), 0u);

@@ -25,9 +25,9 @@ TEST(utf8_test, refuses_malformed_sequences) {
 TEST(utf8_test, lossy_decoding_replaces_each_maximal_invalid_part_once) {
   EXPECT_EQ(decode_utf8_lossy("ab"), "ab");
   EXPECT_EQ(decode_utf8_lossy("1\xFF"), "1\xEF\xBF\xBD");
-  EXPECT_EQ(decode_utf8_lossy("\xE5\x92"), "\xEF\xBF\xBD");                      // cut sequence: one
+  EXPECT_EQ(decode_utf8_lossy("\xE5\x92"), "\xEF\xBF\xBD");  // cut sequence: one
   EXPECT_EQ(decode_utf8_lossy("\xE5\x92x"), "\xEF\xBF\xBDx");
-  EXPECT_EQ(decode_utf8_lossy("\xC0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD");          // overlong: two
+  EXPECT_EQ(decode_utf8_lossy("\xC0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // overlong: two
   EXPECT_EQ(decode_utf8_lossy("\xE5\x92\x8C"), "\xE5\x92\x8C");
 }
 

@@ -32,10 +32,12 @@ TEST(preparation_test, refuses_three_player_rule_texts) {
 }
 
 TEST(preparation_test, east_only_games_start_at_four) {
-  EXPECT_EQ(prepare_log(log_with_rule("\xE8\x88\xAC\xE6\x9D\xB1\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first, 4);  // 般東喰赤
+  EXPECT_EQ(prepare_log(log_with_rule("\xE8\x88\xAC\xE6\x9D\xB1\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
+            4);  // 般東喰赤
   EXPECT_EQ(prepare_log(log_with_rule("Jade Room East"))->kyoku_first, 4);
   EXPECT_EQ(prepare_log(log_with_rule("Jade Room east"))->kyoku_first, 0);
-  EXPECT_EQ(prepare_log(log_with_rule("\xE9\xB3\xB3\xE5\x8D\x97\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first, 0);  // 鳳南喰赤
+  EXPECT_EQ(prepare_log(log_with_rule("\xE9\xB3\xB3\xE5\x8D\x97\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
+            0);  // 鳳南喰赤
   EXPECT_EQ(prepare_log(log_with_rule(""))->kyoku_first, 0);
 }
 
@@ -82,8 +84,7 @@ TEST(preparation_test, reduces_win_lists) {
   // Negative and floating-point seats count as 0; large ones keep their low byte.
   EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(1), negative(-1)}}),
             HandResult(std::vector{Win{ron, 1, 0}}));
-  EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(1), real(2.0)}}),
-            HandResult(std::vector{Win{ron, 1, 0}}));
+  EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(1), real(2.0)}}), HandResult(std::vector{Win{ron, 1, 0}}));
   EXPECT_EQ(reduce(Items{kWinLabel, ron, std::vector{number(257), number(3)}}),
             HandResult(std::vector{Win{ron, 1, 3}}));
   // Pairs that are not (deltas, details) are skipped; a lone label has no wins.

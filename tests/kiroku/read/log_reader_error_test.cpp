@@ -29,7 +29,6 @@ constexpr std::string_view kJsonLayer = "malformed JSON:";
 
 bool is_json_layer_error(const std::string& message) { return message.starts_with(kJsonLayer); }
 
-
 std::string document_with_hand(const std::string& hand) {
   return R"({"log":[)" + hand + R"(],"name":["A","B","C","D"],"rule":{}})";
 }
@@ -243,9 +242,8 @@ TEST(log_reader_error_test, list_entries_are_read_whole_before_they_are_matched)
 TEST(log_reader_error_test, containers_nested_128_levels_deep_are_refused) {
   // A result entry is at level 5, so 123 arrays inside it reach level 128.
   const auto result_nested = [](int arrays_inside) {
-    return document_with_hand(hand_entry(
-        {{16, "[[" + std::string(static_cast<std::size_t>(arrays_inside), '[') +
-                  std::string(static_cast<std::size_t>(arrays_inside), ']') + "]]"}}));
+    return document_with_hand(hand_entry({{16, "[[" + std::string(static_cast<std::size_t>(arrays_inside), '[') +
+                                                   std::string(static_cast<std::size_t>(arrays_inside), ']') + "]]"}}));
   };
   EXPECT_EQ(error_of(result_nested(122)), "<accepted>");
   expect_json_layer_errors({result_nested(123), result_nested(10000)});
@@ -291,8 +289,12 @@ TEST(log_reader_error_test, malformed_strings_in_read_fields_are_refused) {
   expect_json_layer_errors({
       R"({"log":[],"name":["A","B","C","\ud800"],"rule":{}})",
       R"({"log":[],"name":["A","B","C","\q"],"rule":{}})",
-      R"({"log":[],"name":["A","B","C","a)" "\x01" R"("],"rule":{}})",
-      R"({"log":[],"name":["A","B","C",")" "\xff" R"("],"rule":{}})",
+      R"({"log":[],"name":["A","B","C","a)"
+      "\x01"
+      R"("],"rule":{}})",
+      R"({"log":[],"name":["A","B","C",")"
+      "\xff"
+      R"("],"rule":{}})",
       R"({"\ud800":1,"log":[],"name":["A","B","C","D"],"rule":{}})",
   });
 }
@@ -325,8 +327,8 @@ TEST(log_reader_error_test, the_document_is_one_value_with_only_whitespace_aroun
 }
 
 TEST(log_reader_error_test, every_truncation_of_a_document_is_refused) {
-  const std::string text = document_with_hand(hand_entry(
-      {{5, R"([11,60,"c123456"])"}, {16, R"(["和了",[0,-8000,8000,0],[1,0,1,"x",{"k":[null,true]}]])"}}));
+  const std::string text = document_with_hand(
+      hand_entry({{5, R"([11,60,"c123456"])"}, {16, R"(["和了",[0,-8000,8000,0],[1,0,1,"x",{"k":[null,true]}]])"}}));
   ASSERT_EQ(error_of(text), "<accepted>");
   for (std::size_t length = 0; length < text.size(); ++length) {
     SCOPED_TRACE(length);

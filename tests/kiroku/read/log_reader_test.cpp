@@ -24,7 +24,6 @@ namespace {
 
 std::expected<RawLog, ReadError> read(std::string_view text) { return read_raw_log(PaddedText::copy_of(text)); }
 
-
 // A whole document around one hand entry.
 std::string document_with_hand(const std::string& hand) {
   return R"({"log":[)" + hand + R"(],"name":["A","B","C","D"],"rule":{"disp":"般南喰赤","aka":1}})";
@@ -92,7 +91,7 @@ TEST(log_reader_test, reads_every_position_of_a_hand_entry) {
   EXPECT_EQ(hand.dora_indicators, (std::vector<Tile>{Tile{}, tile(53)}));
   EXPECT_EQ(hand.ura_indicators, (std::vector<Tile>{tile(47)}));
   EXPECT_EQ(hand.seats[0].hand, (StartingHand{tile(11), tile(12), tile(13), tile(14), tile(15), tile(16), tile(17),
-                                               tile(18), tile(19), tile(51), tile(52), tile(53), Tile{}}));
+                                              tile(18), tile(19), tile(51), tile(52), tile(53), Tile{}}));
   EXPECT_EQ(hand.seats[0].takes, (std::vector<ActionItem>{tile(11), std::uint8_t{60}, std::string("c123456")}));
   EXPECT_EQ(hand.seats[0].discards, (std::vector<ActionItem>{std::uint8_t{60}, std::string("r21"), tile(41)}));
   EXPECT_EQ(hand.seats[3].hand[0], tile(41));
@@ -105,8 +104,9 @@ TEST(log_reader_test, reads_every_position_of_a_hand_entry) {
   ASSERT_EQ(hand.result.size(), 3u);
   EXPECT_EQ(hand.result[0], ResultItem{std::string("和了")});
   EXPECT_EQ(hand.result[1], ResultItem{(Scores{0, -8000, 8000, 0})});
-  EXPECT_EQ(hand.result[2], ResultItem{(std::vector<JsonValue>{number(1), number(0), number(1),
-                                                               JsonValue{std::string("満貫8000点")}})});
+  EXPECT_EQ(
+      hand.result[2],
+      ResultItem{(std::vector<JsonValue>{number(1), number(0), number(1), JsonValue{std::string("満貫8000点")}})});
 
   EXPECT_EQ(log.name, (std::array<std::string, 4>{"A", "B", "C", "D"}));
   EXPECT_EQ(log.rule, (Rule{"般南喰赤", 1, 0, 0, 0}));
@@ -123,7 +123,8 @@ TEST(log_reader_test, member_order_and_unlisted_members_do_not_change_the_record
       R"({"rule":{"aka":1,"disp":"般南喰赤"},"name":["A","B","C","D"],"log":[)" + hand + "]}",
       R"({"ver":2.3,"ref":"x","log":[)" + hand +
           R"(],"sc":[1,2.5,-3e2],"name":["A","B","C","D"],"ver":null,"title":["a",{"b":[true,false]}],)"
-          R"("rule":{"x":{},"disp":"般南喰赤","aka":1,"x":1e400,"aka5":"\ud800"},"deep":)" + deep + "}",
+          R"("rule":{"x":{},"disp":"般南喰赤","aka":1,"x":1e400,"aka5":"\ud800"},"deep":)" +
+          deep + "}",
       R"({"Log":5,"log":[)" + hand +
           R"(],"LOG":[],"name":["A","B","C","D"],"rule":{"Aka":[],"disp":"般南喰赤","aka":1}})",
   };
@@ -150,8 +151,7 @@ TEST(log_reader_test, keys_are_compared_after_unescaping) {
 }
 
 TEST(log_reader_test, optional_fields_absent_or_null_read_as_absent) {
-  for (const std::string extra :
-       {"", R"(,"ratingc":null,"lobby":null,"dan":null,"rate":null,"sx":null)"}) {
+  for (const std::string extra : {"", R"(,"ratingc":null,"lobby":null,"dan":null,"rate":null,"sx":null)"}) {
     SCOPED_TRACE(extra);
     const RawLog log = read_ok(document_with_members(extra));
     EXPECT_FALSE(log.ratingc.has_value());
@@ -200,10 +200,9 @@ TEST(log_reader_test, rule_fields_default_when_left_out) {
 
 TEST(log_reader_test, array_form_reads_like_object_form) {
   const std::string hand = hand_entry();
-  const RawLog from_object = read_ok(
-      R"({"log":[)" + hand + R"(],"name":["A","B","C","D"],"rule":{"disp":"x","aka":1},"lobby":3,"sx":["s"]})");
-  const RawLog from_array =
-      read_ok(R"([[)" + hand + R"(],["A","B","C","D"],["x",1],null,3,null,null,["s"]])");
+  const RawLog from_object =
+      read_ok(R"({"log":[)" + hand + R"(],"name":["A","B","C","D"],"rule":{"disp":"x","aka":1},"lobby":3,"sx":["s"]})");
+  const RawLog from_array = read_ok(R"([[)" + hand + R"(],["A","B","C","D"],["x",1],null,3,null,null,["s"]])");
   EXPECT_EQ(from_array, from_object);
 }
 
@@ -230,21 +229,29 @@ TEST(log_reader_test, empty_lists_are_accepted) {
 }
 
 TEST(log_reader_test, action_items_take_the_first_alternative_that_fits) {
-  const RawLog log = read_ok(document_with_hand(
-      hand_entry({{5, R"([11,0,53,47,10,48,54,60,255,"c123456","\"\\\u0041",""])"}})));
+  const RawLog log =
+      read_ok(document_with_hand(hand_entry({{5, R"([11,0,53,47,10,48,54,60,255,"c123456","\"\\\u0041",""])"}})));
   const std::vector<ActionItem> expected = {
-      tile(11), Tile{}, tile(53), tile(47),
+      tile(11),
+      Tile{},
+      tile(53),
+      tile(47),
       // Integers that are no tile code hold the number itself.
-      std::uint8_t{10}, std::uint8_t{48}, std::uint8_t{54}, std::uint8_t{60}, std::uint8_t{255},
-      std::string("c123456"), std::string("\"\\A"), std::string(),
+      std::uint8_t{10},
+      std::uint8_t{48},
+      std::uint8_t{54},
+      std::uint8_t{60},
+      std::uint8_t{255},
+      std::string("c123456"),
+      std::string("\"\\A"),
+      std::string(),
   };
   EXPECT_EQ(only_hand(log).seats[0].takes, expected);
 }
 
 TEST(log_reader_test, result_entry_of_four_small_integers_is_deltas) {
   EXPECT_EQ(result_entry("[0,-8000,8000,0]"), ResultItem{(Scores{0, -8000, 8000, 0})});
-  EXPECT_EQ(result_entry("[-2147483648,2147483647,0,0]"),
-            ResultItem{(Scores{kI32Min, kI32Max, 0, 0})});
+  EXPECT_EQ(result_entry("[-2147483648,2147483647,0,0]"), ResultItem{(Scores{kI32Min, kI32Max, 0, 0})});
   EXPECT_EQ(result_entry(R"("流局")"), ResultItem{std::string("流局")});
 }
 
