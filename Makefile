@@ -8,7 +8,9 @@ BUILD    ?= build
 ASAN     ?= build-asan
 SAMPLE   ?= tests/data/realistic_game.json
 
-CONFIGURE = cmake -S . -DPython3_EXECUTABLE=$(PYTHON)
+WERROR   ?= OFF
+
+CONFIGURE = cmake -S . -DPython3_EXECUTABLE=$(PYTHON) -DKIROKU_WERROR=$(WERROR)
 
 .PHONY: all deps build build-asan demo test test-plain test-asan bench clean
 
@@ -43,6 +45,9 @@ test-asan: build-asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 test: test-plain test-asan
+
+# The builds that the tests run on treat every warning as an error.
+test test-plain test-asan: WERROR = ON
 
 bench: deps
 	$(CONFIGURE) -B build-bench -DCMAKE_BUILD_TYPE=Release -DKIROKU_BENCH=ON

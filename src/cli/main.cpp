@@ -39,7 +39,7 @@ extern "C" void on_stop_signal(int signal) {
 void install_stop_handlers() {
   struct sigaction action {};
   action.sa_handler = on_stop_signal;
-  action.sa_flags = SA_RESETHAND;
+  action.sa_flags = static_cast<int>(SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }

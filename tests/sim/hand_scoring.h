@@ -17,7 +17,8 @@ inline constexpr std::int32_t kRiichiStick = 1000;
 // in equal thirds, a non-dealer's half by the dealer and a quarter by each of
 // the others.  Each honba adds 300 points, spread over the payers; the
 // riichi sticks on the table go to the winner.
-Scores win_deltas(int winner, int target, int dealer, std::int32_t value, std::int32_t honba, std::int32_t sticks);
+Scores win_deltas(std::size_t winner, std::size_t target, std::size_t dealer, std::int32_t value, std::int32_t honba,
+                  std::int32_t sticks);
 
 // The 3000 points of an exhaustive draw, shared between the seats in
 // tenpai and paid by the others.  Precondition: one to three seats in tenpai.

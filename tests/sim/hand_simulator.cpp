@@ -19,7 +19,7 @@ using event::Seat;
 
 constexpr int kMaxKans = 4;
 
-int seat_after(int seat, int step = 1) { return (seat + step) % 4; }
+std::size_t seat_after(std::size_t seat, std::size_t step = 1) { return (seat + step) % 4; }
 
 enum class MeldKind : std::uint8_t { Chi, Pon, Daiminkan, Kakan, Ankan };
 
@@ -66,8 +66,8 @@ struct Player {
 // later one that comes before it has taken anything else, so that in the log
 // its pon could just as well belong to the first copy.
 struct Trap {
-  int discarder = 0;
-  int caller = 0;
+  std::size_t discarder = 0;
+  std::size_t caller = 0;
   Tile tile;
   std::uint8_t pair_kind = 0;  // the discarder's pair that the next seat feeds it
   bool call_at_once = false;
@@ -90,39 +90,39 @@ class HandSimulator {
   void rig();
   void deal();
 
-  Next draw(int seat, bool rinshan);
-  Next act_after_draw(int seat);
-  Next declare_kakan(int seat, std::size_t meld_index);
-  Next declare_ankan(int seat, std::uint8_t kind);
-  void discard(int seat, Tile tile, bool tsumogiri, bool riichi);
-  Next after_discard(int& actor);
-  Next call_pon(int caller, int from, Tile called);
-  Next call_daiminkan(int caller, int from, Tile called);
-  Next call_chi(int caller, int from, Tile called, std::array<std::uint8_t, 2> kinds);
+  Next draw(std::size_t seat, bool rinshan);
+  Next act_after_draw(std::size_t seat);
+  Next declare_kakan(std::size_t seat, std::size_t meld_index);
+  Next declare_ankan(std::size_t seat, std::uint8_t kind);
+  void discard(std::size_t seat, Tile tile, bool tsumogiri, bool riichi);
+  Next after_discard(std::size_t& actor);
+  Next call_pon(std::size_t caller, std::size_t from, Tile called);
+  Next call_daiminkan(std::size_t caller, std::size_t from, Tile called);
+  Next call_chi(std::size_t caller, std::size_t from, Tile called, std::array<std::uint8_t, 2> kinds);
 
-  std::pair<Tile, bool> choose_discard(int seat, bool after_draw);
-  std::optional<Tile> trap_discard(int seat);
-  std::optional<Tile> feed_tile(int seat, std::size_t own_end);
-  bool is_protected(int seat, Tile tile) const;
-  bool in_trap(int seat) const;
+  std::pair<Tile, bool> choose_discard(std::size_t seat, bool after_draw);
+  std::optional<Tile> trap_discard(std::size_t seat);
+  std::optional<Tile> feed_tile(std::size_t seat, std::size_t own_end);
+  bool is_protected(std::size_t seat, Tile tile) const;
+  bool in_trap(std::size_t seat) const;
   bool caller_waits(const Trap& trap) const;
-  double call_chance(int seat) const;
+  double call_chance(std::size_t seat) const;
   double ramp() const;
-  std::int32_t score(int seat) const { return setup_.scores[seat] - kRiichiStick * players_[seat].sticks; }
+  std::int32_t score(std::size_t seat) const { return setup_.scores[seat] - kRiichiStick * players_[seat].sticks; }
 
   void reveal_pending_indicators();
   void write_dora_event();
   void write_due_doras();
 
-  Next win(const std::vector<int>& winners, int target);
+  Next win(const std::vector<std::size_t>& winners, std::size_t target);
   Next exhaustive_draw();
   Next abortive_draw(const char* label);
   void close_with_draw(std::string label, std::optional<Scores> deltas, bool dealer_continues);
 
   void emit(Event event) { outcome_.events.push_back(std::move(event)); }
-  SeatRecord& record(int seat) { return outcome_.entry.seats[seat]; }
+  SeatRecord& record(std::size_t seat) { return outcome_.entry.seats[seat]; }
   template <class Item>
-  void add_take(int seat, Item&& item) {
+  void add_take(std::size_t seat, Item&& item) {
     record(seat).takes.emplace_back(std::forward<Item>(item));
     ++players_[seat].takes;
   }
@@ -130,7 +130,7 @@ class HandSimulator {
   Rng& rng_;
   const SimSettings& settings_;
   HandSetup setup_;
-  int dealer_;
+  std::size_t dealer_;
   HandOutcome outcome_;
 
   Wall wall_;
@@ -168,14 +168,14 @@ void HandSimulator::rig() {
     return kind;
   };
   if (rng_.chance(settings_.kan_rig)) {
-    const int seat = static_cast<int>(rng_.below(4));
+    const std::size_t seat = rng_.below(4);
     wall_.give_kind(seat, fresh_kind(), 3, rng_);
   }
   // Four kans by more than one seat abort the hand; rare enough in play
   // that it needs dealing.
   if (rng_.chance(settings_.kan_storm)) {
-    const int first = static_cast<int>(rng_.below(4));
-    for (int seat : {first, seat_after(first, 1 + static_cast<int>(rng_.below(3)))}) {
+    const std::size_t first = rng_.below(4);
+    for (std::size_t seat : {first, seat_after(first, 1 + rng_.below(3))}) {
       wall_.give_kind(seat, fresh_kind(), 4, rng_);
       wall_.give_kind(seat, fresh_kind(), 4, rng_);
     }
@@ -183,7 +183,7 @@ void HandSimulator::rig() {
   for (std::size_t i = 0; i < settings_.max_traps; ++i) {
     if (!rng_.chance(settings_.trap)) continue;
     Trap trap;
-    trap.discarder = static_cast<int>(rng_.below(4));
+    trap.discarder = rng_.below(4);
     trap.caller = seat_after(trap.discarder, rng_.chance(0.5) ? 2 : 3);
     const std::uint8_t kind = fresh_kind();
     trap.tile = tile_at(kind);
@@ -212,7 +212,7 @@ void HandSimulator::deal() {
   start.kyotaku = setup_.id.deposits;
   start.oya = static_cast<std::uint8_t>(dealer_);
   start.scores = setup_.scores;
-  for (int s = 0; s < 4; ++s) {
+  for (std::size_t s = 0; s < 4; ++s) {
     std::vector<Tile> hand = wall_.starting_hand(s);
     std::sort(hand.begin(), hand.end(), [](Tile a, Tile b) { return sort_key(a) < sort_key(b); });
     players_[s].hand = hand;
@@ -246,12 +246,12 @@ bool HandSimulator::caller_waits(const Trap& trap) const {
   return trap.waiting && players_[trap.discarder].holds(trap.tile);
 }
 
-bool HandSimulator::in_trap(int seat) const {
+bool HandSimulator::in_trap(std::size_t seat) const {
   return std::any_of(traps_.begin(), traps_.end(),
                      [&](const Trap& t) { return caller_waits(t) && (t.discarder == seat || t.caller == seat); });
 }
 
-bool HandSimulator::is_protected(int seat, Tile tile) const {
+bool HandSimulator::is_protected(std::size_t seat, Tile tile) const {
   const std::uint8_t kind = kind_of(tile);
   for (const Trap& t : traps_) {
     if (!caller_waits(t)) continue;
@@ -263,7 +263,7 @@ bool HandSimulator::is_protected(int seat, Tile tile) const {
   return players_[seat].count_kind(kind) >= 3;
 }
 
-double HandSimulator::call_chance(int seat) const {
+double HandSimulator::call_chance(std::size_t seat) const {
   for (const Trap& t : traps_) {
     if (!caller_waits(t)) continue;
     if (t.caller == seat) return 0.0;  // keeps still until the tile comes
@@ -275,7 +275,7 @@ double HandSimulator::call_chance(int seat) const {
   return settings_.call;
 }
 
-std::optional<Tile> HandSimulator::trap_discard(int seat) {
+std::optional<Tile> HandSimulator::trap_discard(std::size_t seat) {
   for (Trap& t : traps_) {
     if (t.discarder != seat || !players_[seat].holds(t.tile)) continue;
     double p = 0.0;
@@ -296,11 +296,11 @@ std::optional<Tile> HandSimulator::trap_discard(int seat) {
 // A seat between a trap's discarder and its caller hands the discarder a
 // tile to call, so that the discarder's next discard comes before the
 // caller's next take.
-std::optional<Tile> HandSimulator::feed_tile(int seat, std::size_t own_end) {
+std::optional<Tile> HandSimulator::feed_tile(std::size_t seat, std::size_t own_end) {
   const Player& p = players_[seat];
   for (const Trap& t : traps_) {
     if (!caller_waits(t) || t.discarded == 0 || players_[t.caller].takes != t.caller_takes_at_discard) continue;
-    const int position = relative_seat(t.discarder, seat);
+    const std::size_t position = relative_seat(t.discarder, seat);
     if (position == 0 || position >= relative_seat(t.discarder, t.caller)) continue;
     const Player& discarder = players_[t.discarder];
     for (std::size_t i = 0; i < own_end; ++i) {
@@ -311,7 +311,7 @@ std::optional<Tile> HandSimulator::feed_tile(int seat, std::size_t own_end) {
   return std::nullopt;
 }
 
-std::pair<Tile, bool> HandSimulator::choose_discard(int seat, bool after_draw) {
+std::pair<Tile, bool> HandSimulator::choose_discard(std::size_t seat, bool after_draw) {
   Player& p = players_[seat];
   const std::size_t own_end = p.hand.size() - (after_draw ? 1 : 0);
   if (after_draw && p.riichi) return {p.hand.back(), true};
@@ -338,7 +338,7 @@ std::pair<Tile, bool> HandSimulator::choose_discard(int seat, bool after_draw) {
   return {rng_.pick(choice), false};
 }
 
-HandSimulator::Next HandSimulator::draw(int seat, bool rinshan) {
+HandSimulator::Next HandSimulator::draw(std::size_t seat, bool rinshan) {
   Player& p = players_[seat];
   const Tile tile = rinshan ? wall_.draw_replacement() : wall_.draw();
   p.hand.push_back(tile);
@@ -351,7 +351,7 @@ HandSimulator::Next HandSimulator::draw(int seat, bool rinshan) {
   return act_after_draw(seat);
 }
 
-HandSimulator::Next HandSimulator::act_after_draw(int seat) {
+HandSimulator::Next HandSimulator::act_after_draw(std::size_t seat) {
   Player& p = players_[seat];
   swap_kind_.reset();
   if (rng_.chance(settings_.tsumo_win * ramp())) return win({seat}, seat);
@@ -386,7 +386,7 @@ HandSimulator::Next HandSimulator::act_after_draw(int seat) {
   return Next::AfterDiscard;
 }
 
-HandSimulator::Next HandSimulator::declare_ankan(int seat, std::uint8_t kind) {
+HandSimulator::Next HandSimulator::declare_ankan(std::size_t seat, std::uint8_t kind) {
   Player& p = players_[seat];
   const std::vector<Tile> tiles = p.take_kind(kind, 4, rng_);
   const std::array<Tile, 4> four = {tiles[0], tiles[1], tiles[2], tiles[3]};
@@ -407,7 +407,7 @@ HandSimulator::Next HandSimulator::declare_ankan(int seat, std::uint8_t kind) {
   return Next::Rinshan;
 }
 
-HandSimulator::Next HandSimulator::declare_kakan(int seat, std::size_t meld_index) {
+HandSimulator::Next HandSimulator::declare_kakan(std::size_t seat, std::size_t meld_index) {
   Player& p = players_[seat];
   Meld& meld = p.melds[meld_index];
   Tile added;
@@ -423,8 +423,8 @@ HandSimulator::Next HandSimulator::declare_kakan(int seat, std::size_t meld_inde
   reveal_pending_indicators();
   emit(event::Kakan{static_cast<Seat>(seat), added, meld.pon_fields});
 
-  std::vector<int> robbers;
-  for (int step = 1; step <= 3; ++step) {
+  std::vector<std::size_t> robbers;
+  for (std::size_t step = 1; step <= 3; ++step) {
     if (robbers.size() < 2 && rng_.chance(settings_.chankan)) robbers.push_back(seat_after(seat, step));
   }
   if (!robbers.empty()) return win(robbers, seat);
@@ -435,7 +435,7 @@ HandSimulator::Next HandSimulator::declare_kakan(int seat, std::size_t meld_inde
   return Next::Rinshan;
 }
 
-void HandSimulator::discard(int seat, Tile tile, bool tsumogiri, bool riichi) {
+void HandSimulator::discard(std::size_t seat, Tile tile, bool tsumogiri, bool riichi) {
   Player& p = players_[seat];
   if (tsumogiri) {
     p.hand.pop_back();
@@ -469,13 +469,13 @@ void HandSimulator::discard(int seat, Tile tile, bool tsumogiri, bool riichi) {
   }
 }
 
-HandSimulator::Next HandSimulator::after_discard(int& actor) {
-  const int from = actor;
+HandSimulator::Next HandSimulator::after_discard(std::size_t& actor) {
+  const std::size_t from = actor;
   const Tile tile = last_discard_;
 
   // In Tenhou's rules a third winner on one discard aborts the hand; two at most here.
-  std::vector<int> winners;
-  for (int step = 1; step <= 3; ++step) {
+  std::vector<std::size_t> winners;
+  for (std::size_t step = 1; step <= 3; ++step) {
     if (winners.size() < 2 && rng_.chance(settings_.ron * ramp())) winners.push_back(seat_after(from, step));
   }
   if (!winners.empty()) return win(winners, from);
@@ -493,8 +493,8 @@ HandSimulator::Next HandSimulator::after_discard(int& actor) {
   // Pon and kan go before chi; among them the first seat in turn order that
   // wants the tile gets it.
   const std::uint8_t kind = kind_of(tile);
-  for (int step = 1; step <= 3; ++step) {
-    const int seat = seat_after(from, step);
+  for (std::size_t step = 1; step <= 3; ++step) {
+    const std::size_t seat = seat_after(from, step);
     const Player& p = players_[seat];
     if (p.riichi || p.count_kind(kind) < 2) continue;
     bool take = false;
@@ -521,7 +521,7 @@ HandSimulator::Next HandSimulator::after_discard(int& actor) {
     }
   }
 
-  const int next = seat_after(from);
+  const std::size_t next = seat_after(from);
   if (is_suited_kind(kind) && !players_[next].riichi) {
     const Player& p = players_[next];
     const int number = number_of_kind(kind);
@@ -545,10 +545,10 @@ HandSimulator::Next HandSimulator::after_discard(int& actor) {
   return Next::Draw;
 }
 
-HandSimulator::Next HandSimulator::call_pon(int caller, int from, Tile called) {
+HandSimulator::Next HandSimulator::call_pon(std::size_t caller, std::size_t from, Tile called) {
   Player& p = players_[caller];
   const std::vector<Tile> own = p.take_kind(kind_of(called), 2, rng_);
-  const int relative = relative_seat(caller, from);
+  const std::size_t relative = relative_seat(caller, from);
   Meld meld;
   meld.kind = MeldKind::Pon;
   meld.tile_kind = kind_of(called);
@@ -564,7 +564,7 @@ HandSimulator::Next HandSimulator::call_pon(int caller, int from, Tile called) {
   return Next::DiscardAfterCall;
 }
 
-HandSimulator::Next HandSimulator::call_daiminkan(int caller, int from, Tile called) {
+HandSimulator::Next HandSimulator::call_daiminkan(std::size_t caller, std::size_t from, Tile called) {
   Player& p = players_[caller];
   const std::vector<Tile> own = p.take_kind(kind_of(called), 3, rng_);
   const std::array<Tile, 3> three = {own[0], own[1], own[2]};
@@ -586,7 +586,8 @@ HandSimulator::Next HandSimulator::call_daiminkan(int caller, int from, Tile cal
   return Next::Rinshan;
 }
 
-HandSimulator::Next HandSimulator::call_chi(int caller, int from, Tile called, std::array<std::uint8_t, 2> kinds) {
+HandSimulator::Next HandSimulator::call_chi(std::size_t caller, std::size_t from, Tile called,
+                                            std::array<std::uint8_t, 2> kinds) {
   Player& p = players_[caller];
   std::array<Tile, 2> own{};
   for (std::size_t i = 0; i < 2; ++i) own[i] = p.take_kind(kinds[i], 1, rng_)[0];
@@ -603,26 +604,27 @@ HandSimulator::Next HandSimulator::call_chi(int caller, int from, Tile called, s
 
 // --- endings --------------------------------------------------------------
 
-HandSimulator::Next HandSimulator::win(const std::vector<int>& winners, int target) {
+HandSimulator::Next HandSimulator::win(const std::vector<std::size_t>& winners, std::size_t target) {
   static constexpr std::array<std::int32_t, 9> kValues = {1000, 1300, 2000, 2600, 3900, 5200, 7700, 8000, 12000};
   HandEntry& entry = outcome_.entry;
   const std::int32_t honba = setup_.id.honba;
   std::int32_t sticks = setup_.id.deposits;
   for (const Player& p : players_) sticks += p.sticks;
 
-  const bool any_riichi = std::any_of(winners.begin(), winners.end(), [&](int w) { return players_[w].riichi; });
+  const bool any_riichi =
+      std::any_of(winners.begin(), winners.end(), [&](std::size_t w) { return players_[w].riichi; });
   if (any_riichi) {
     entry.ura_indicators = wall_.ura_indicators(indicators_shown_);
   }
   entry.result.emplace_back(std::string("和了"));
   for (std::size_t i = 0; i < winners.size(); ++i) {
-    const int w = winners[i];
+    const std::size_t w = winners[i];
     const bool dealer = w == dealer_;
     std::int32_t value = rng_.pick(std::vector<std::int32_t>(kValues.begin(), kValues.end()));
     if (dealer) value = round_up_100(value * 3 / 2);
     // The nearest winner in turn order takes the sticks.
     const Scores deltas = win_deltas(w, target, dealer_, value, honba, i == 0 ? sticks : 0);
-    for (int s = 0; s < 4; ++s) outcome_.score_change[s] += deltas[s];
+    for (std::size_t s = 0; s < 4; ++s) outcome_.score_change[s] += deltas[s];
     entry.result.emplace_back(deltas);
     std::vector<JsonValue> detail = {JsonValue{std::uint64_t(w)}, JsonValue{std::uint64_t(target)},
                                      JsonValue{std::uint64_t(w)}, JsonValue{std::to_string(value) + "点"}};
@@ -646,7 +648,7 @@ void HandSimulator::close_with_draw(std::string label, std::optional<Scores> del
   entry.result.emplace_back(std::move(label));
   if (deltas) {
     entry.result.emplace_back(*deltas);
-    for (int s = 0; s < 4; ++s) outcome_.score_change[s] += (*deltas)[s];
+    for (std::size_t s = 0; s < 4; ++s) outcome_.score_change[s] += (*deltas)[s];
   }
   std::int32_t sticks = setup_.id.deposits;
   for (const Player& p : players_) sticks += p.sticks;
@@ -659,7 +661,7 @@ void HandSimulator::close_with_draw(std::string label, std::optional<Scores> del
 HandSimulator::Next HandSimulator::exhaustive_draw() {
   std::array<bool, 4> tenpai{};
   int count = 0;
-  for (int s = 0; s < 4; ++s) {
+  for (std::size_t s = 0; s < 4; ++s) {
     tenpai[s] = players_[s].riichi || rng_.chance(0.4);
     count += tenpai[s] ? 1 : 0;
   }
@@ -681,7 +683,7 @@ HandSimulator::Next HandSimulator::abortive_draw(const char* label) {
 HandOutcome HandSimulator::run() {
   rig();
   deal();
-  int actor = dealer_;
+  std::size_t actor = dealer_;
   Next next = Next::Draw;
   while (next != Next::Over) {
     switch (next) {
@@ -699,7 +701,7 @@ HandOutcome HandSimulator::run() {
   }
   HandEntry& entry = outcome_.entry;
   entry.dora_indicators = wall_.dora_indicators(indicators_shown_);
-  for (int s = 0; s < 4; ++s) outcome_.score_change[s] -= kRiichiStick * players_[s].sticks;
+  for (std::size_t s = 0; s < 4; ++s) outcome_.score_change[s] -= kRiichiStick * players_[s].sticks;
   return std::move(outcome_);
 }
 

@@ -13,7 +13,7 @@ std::string chi_notation(Tile called, std::array<Tile, 2> own) {
   return "c" + code_text(called) + code_text(own[0]) + code_text(own[1]);
 }
 
-std::string pon_notation(int relative, Tile called, std::array<Tile, 2> own) {
+std::string pon_notation(std::size_t relative, Tile called, std::array<Tile, 2> own) {
   const std::string p = "p" + code_text(called);
   switch (relative) {
     case 3: return p + code_text(own[0]) + code_text(own[1]);
@@ -22,7 +22,7 @@ std::string pon_notation(int relative, Tile called, std::array<Tile, 2> own) {
   }
 }
 
-std::string daiminkan_notation(int relative, Tile called, std::array<Tile, 3> own) {
+std::string daiminkan_notation(std::size_t relative, Tile called, std::array<Tile, 3> own) {
   const std::string m = "m" + code_text(called);
   switch (relative) {
     case 3: return m + code_text(own[0]) + code_text(own[1]) + code_text(own[2]);
@@ -38,7 +38,7 @@ std::string kakan_notation_from_pon(std::string_view pon_text, Tile added) {
   return text;
 }
 
-std::string kakan_notation(int relative, Tile added, std::array<Tile, 3> pon_tiles) {
+std::string kakan_notation(std::size_t relative, Tile added, std::array<Tile, 3> pon_tiles) {
   const std::string k = "k" + code_text(added);
   std::string text;
   for (std::size_t i = 0; i < pon_tiles.size(); ++i) {

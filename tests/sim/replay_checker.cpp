@@ -21,7 +21,7 @@ using event::Seat;
 constexpr std::size_t kLiveWallTiles = 70;  // 136 - 4 * 13 - 14 in the dead wall
 constexpr int kMaxKans = 4;
 
-int seat_after(int seat) { return (seat + 1) % 4; }
+std::size_t seat_after(std::size_t seat) { return (seat + 1) % 4; }
 
 std::string item_text(const ActionItem& item) {
   return std::visit(
@@ -87,7 +87,7 @@ enum class MeldKind : std::uint8_t { Chi, Pon, Daiminkan, Kakan, Ankan };
 struct Meld {
   MeldKind kind = MeldKind::Chi;
   std::vector<Tile> tiles;
-  int relative = 0;  // where the called tile came from, seen from the caller
+  std::size_t relative = 0;  // where the called tile came from, seen from the caller
 };
 
 struct SeatState {
@@ -164,7 +164,7 @@ class Checker {
   bool on_hora(const event::Hora& e);
   bool on_ryukyoku(const event::Ryukyoku& e);
 
-  bool take_from_hand(int seat, Tile tile, std::string_view what);
+  bool take_from_hand(std::size_t seat, Tile tile, std::string_view what);
   bool after_dora_allows(const Event& event) const;
 
   std::span<const Event> events_;
@@ -177,9 +177,9 @@ class Checker {
   std::size_t hand_position_ = 0;
   std::array<SeatState, 4> seats_;
   Phase phase_ = Phase::Draw;
-  int actor_ = 0;
+  std::size_t actor_ = 0;
   std::optional<Tile> drawn_;  // the actor's tile just drawn, while it may still be let go
-  int discarder_ = 0;
+  std::size_t discarder_ = 0;
   Tile last_tile_;
   std::optional<int> unaccepted_riichi_;
   std::deque<DueKan> due_kans_;
@@ -227,14 +227,14 @@ bool Checker::check_start(const HandEntry& hand) {
                           start->honba == hand.id.honba && start->kyotaku == hand.id.deposits &&
                           start->oya == index % 4 && start->scores == hand.scores;
   if (!fields_fit) return fail("start_kyoku fields differ from the log's hand entry");
-  for (int s = 0; s < 4; ++s) {
+  for (std::size_t s = 0; s < 4; ++s) {
     if (start->tehais[s] != hand.seats[s].hand)
       return fail("start_kyoku tehais of seat " + std::to_string(s) + " differ");
   }
 
   hand_ = &hand;
   seats_ = {};
-  for (int s = 0; s < 4; ++s) {
+  for (std::size_t s = 0; s < 4; ++s) {
     for (Tile t : hand.seats[s].hand) ++seats_[s].hand[t.index()];
   }
   phase_ = Phase::Draw;
@@ -322,7 +322,7 @@ bool Checker::check_event(const Event& event) {
                     event);
 }
 
-bool Checker::take_from_hand(int seat, Tile tile, std::string_view what) {
+bool Checker::take_from_hand(std::size_t seat, Tile tile, std::string_view what) {
   int& count = seats_[seat].hand[tile.index()];
   if (count <= 0) {
     return fail("seat " + std::to_string(seat) + " " + std::string(what) + " " + std::string(tile_name(tile)) +
@@ -571,7 +571,7 @@ bool Checker::check_end(const HandEntry& hand) {
   for (std::uint8_t red : kRedFiveIndex) {
     if (seen_tiles_[red] > 1) return fail("more than one " + std::string(tile_name(tile_at(red))));
   }
-  for (int s = 0; s < 4; ++s) {
+  for (std::size_t s = 0; s < 4; ++s) {
     const auto compare = [&](const std::vector<ActionItem>& rebuilt, const std::vector<ActionItem>& logged,
                              std::string_view which) {
       const std::size_t n = std::min(rebuilt.size(), logged.size());

@@ -44,7 +44,7 @@ Game wrap(HandEntry hand, std::vector<Event> hand_events) {
   start.dora_marker = hand.dora_indicators.at(0);
   start.kyoku = 1;
   start.scores = hand.scores;
-  for (int s = 0; s < 4; ++s) start.tehais[s] = hand.seats[s].hand;
+  for (std::size_t s = 0; s < 4; ++s) start.tehais[s] = hand.seats[s].hand;
   game.events.push_back(StartGame{game.log.name, 0, true});
   game.events.push_back(start);
   for (Event& e : hand_events) game.events.push_back(std::move(e));

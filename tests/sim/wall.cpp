@@ -15,7 +15,7 @@ Wall::Wall(Rng& rng) {
   rng.shuffle(tiles_);
 }
 
-bool Wall::give(int seat, Tile tile, Rng& rng) {
+bool Wall::give(std::size_t seat, Tile tile, Rng& rng) {
   const std::size_t begin = 13 * static_cast<std::size_t>(seat);
   const std::size_t end = begin + 13;
   for (std::size_t p = begin; p < end; ++p) {
@@ -40,7 +40,7 @@ bool Wall::give(int seat, Tile tile, Rng& rng) {
   return false;
 }
 
-bool Wall::give_kind(int seat, std::uint8_t kind, int count, Rng& rng) {
+bool Wall::give_kind(std::size_t seat, std::uint8_t kind, int count, Rng& rng) {
   for (int i = 0; i < count; ++i) {
     const bool five = is_suited_kind(kind) && number_of_kind(kind) == 5;
     if (give(seat, tile_at(kind), rng)) continue;
@@ -50,8 +50,8 @@ bool Wall::give_kind(int seat, std::uint8_t kind, int count, Rng& rng) {
   return true;
 }
 
-std::vector<Tile> Wall::starting_hand(int seat) const {
-  const auto begin = tiles_.begin() + 13 * seat;
+std::vector<Tile> Wall::starting_hand(std::size_t seat) const {
+  const auto begin = tiles_.begin() + static_cast<std::ptrdiff_t>(13 * seat);
   return {begin, begin + 13};
 }
 

@@ -25,10 +25,10 @@ class Wall {
   // kind, plain fives before the red one) into a place of `seat`'s starting
   // hand that no earlier call rigged, from anywhere outside the rigged
   // places.  False when no such copy or place is left.
-  bool give(int seat, Tile tile, Rng& rng);
-  bool give_kind(int seat, std::uint8_t kind, int count, Rng& rng);
+  bool give(std::size_t seat, Tile tile, Rng& rng);
+  bool give_kind(std::size_t seat, std::uint8_t kind, int count, Rng& rng);
 
-  std::vector<Tile> starting_hand(int seat) const;
+  std::vector<Tile> starting_hand(std::size_t seat) const;
 
   std::size_t live_left() const { return live_end_ - live_next_; }
   std::size_t drawn() const { return live_next_ - kLiveStart + rinshan_used_; }

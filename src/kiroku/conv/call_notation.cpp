@@ -47,7 +47,7 @@ std::expected<Tile, EntryFailure> tile_field(std::string_view text, std::size_t 
 // The seat `offset` places after `actor`: the notation names the player
 // called from by the letter's place, 3 for the seat before the caller (left),
 // 2 for the one across, 1 for the one after (right).
-Seat seat_after(Seat actor, int offset) { return static_cast<Seat>((actor + offset) % kSeatCount); }
+Seat seat_after(Seat actor, std::size_t offset) { return static_cast<Seat>((actor + offset) % kSeatCount); }
 
 // The tiles of a meld written as two-byte fields around one letter at
 // `letter`: the field right after the letter is the claimed or added tile,
@@ -81,7 +81,7 @@ std::expected<MeldTiles<N>, EntryFailure> meld_tiles(std::string_view text, std:
 
 // Offset of the called-from seat for a pon or daiminkan letter at `letter`,
 // or 0 where the letter may not stand.
-int pon_offset(std::size_t letter) {
+std::size_t pon_offset(std::size_t letter) {
   switch (letter) {
     case 0: return 3;
     case 2: return 2;
@@ -90,7 +90,7 @@ int pon_offset(std::size_t letter) {
   }
 }
 
-int daiminkan_offset(std::size_t letter) {
+std::size_t daiminkan_offset(std::size_t letter) {
   switch (letter) {
     case 0: return 3;
     case 2: return 2;
@@ -109,7 +109,7 @@ std::expected<Event, EntryFailure> decode_call(std::string_view text, Seat actor
     return event::Chi{.actor = actor, .target = seat_after(actor, 3), .pai = meld->pai, .consumed = meld->consumed};
   }
   if (const auto letter = text.find('p'); letter != std::string_view::npos) {
-    const int offset = pon_offset(letter);
+    const std::size_t offset = pon_offset(letter);
     if (text.size() != 7 || offset == 0) return invalid_notation(text);
     auto meld = meld_tiles<2>(text, letter);
     if (!meld) return std::unexpected(std::move(meld.error()));
@@ -117,7 +117,7 @@ std::expected<Event, EntryFailure> decode_call(std::string_view text, Seat actor
         .actor = actor, .target = seat_after(actor, offset), .pai = meld->pai, .consumed = meld->consumed};
   }
   if (const auto letter = text.find('m'); letter != std::string_view::npos) {
-    const int offset = daiminkan_offset(letter);
+    const std::size_t offset = daiminkan_offset(letter);
     if (text.size() != 9 || offset == 0) return invalid_notation(text);
     auto meld = meld_tiles<3>(text, letter);
     if (!meld) return std::unexpected(std::move(meld.error()));

@@ -40,7 +40,7 @@ inline constexpr std::array<QuotedTileName, Tile::kCount> kQuotedTileNames = [] 
 // value in [0, 100) times two.
 inline constexpr std::array<char, 200> kDigitPairs = [] {
   std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
+  for (std::size_t i = 0; i < 100; ++i) {
     pairs[2 * i] = static_cast<char>('0' + i / 10);
     pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
   }
