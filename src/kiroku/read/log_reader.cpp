@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "kiroku/io/quoted_text.h"
 #include "kiroku/json_value.h"
 #include "kiroku/read/direct_log_reader.h"
 #include "kiroku/read/log_keys.h"

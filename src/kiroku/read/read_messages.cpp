@@ -5,17 +5,6 @@
 
 namespace kiroku::detail {
 
-namespace {
-
-void append_hex(std::string& out, unsigned value) {
-  char buffer[8];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, 16);
-  (void)ec;
-  out.append(buffer, end);
-}
-
-}  // namespace
-
 std::string float_text(double value) {
   char buffer[64];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
@@ -53,37 +42,6 @@ std::string float_text(double value) {
     out += '.';
     out.append(digits, static_cast<std::size_t>(point));
   }
-  return out;
-}
-
-std::string quoted_text(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          out += "\\u{";
-          append_hex(out, c);
-          out += '}';
-        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-          // U+0080..U+009F: the C1 control characters.
-          out += "\\u{";
-          append_hex(out, static_cast<unsigned char>(text[i + 1]));
-          out += '}';
-          ++i;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  out += '"';
   return out;
 }
 

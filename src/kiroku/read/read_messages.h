@@ -13,10 +13,6 @@ namespace kiroku::detail {
 // exponent), with ".0" added when no decimal point shows ("100.0", "-0.0").
 std::string float_text(double value);
 
-// A string as a debugging view shows it: in double quotes, with quotes,
-// backslashes and control characters escaped; other text unchanged.
-std::string quoted_text(std::string_view text);
-
 // "invalid type: <found>, expected <expected>"
 std::string type_message(std::string_view found, std::string_view expected);
 
