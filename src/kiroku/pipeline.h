@@ -9,10 +9,14 @@
 
 #include "kiroku/conv/conversion_error.h"
 #include "kiroku/conv/converter.h"
+#include "kiroku/conv/play_converter.h"
 #include "kiroku/encode/event_encoder.h"
 #include "kiroku/io/padded_text.h"
+#include "kiroku/prepare/play_preparation.h"
 #include "kiroku/prepare/preparation.h"
+#include "kiroku/read/log_format.h"
 #include "kiroku/read/log_reader.h"
+#include "kiroku/read/xml_log_reader.h"
 
 namespace kiroku {
 
@@ -27,7 +31,10 @@ struct PipelineError {
 // "read: missing field `log`", "convert: hand 5 (honba 1), seat 2: ...".
 std::string describe(const PipelineError& error);
 
-[[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(const PaddedText& text,
-                                                                       conv::ConversionStats* stats = nullptr);
+// Converts one log, Tenhou's JSON or XML, told apart by the text's first
+// bytes (see detect_log_format).  A JSON text is only read; an XML text is
+// parsed in place and no longer holds the log afterwards.
+[[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(PaddedText& text,
+                                                                      conv::ConversionStats* stats = nullptr);
 
 }  // namespace kiroku

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kiroku/log_record.h"
+#include "kiroku/play_log.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {
@@ -41,6 +42,19 @@ struct PreparedHand {
 struct PreparedLog {
   std::array<std::string, kSeatCount> names;
   std::vector<PreparedHand> hands;
+  bool aka_flag = false;
+  std::uint8_t kyoku_first = 0;  // 4 for an East-only game, else 0
+};
+
+}  // namespace kiroku
+
+namespace kiroku {
+
+// The converter's input from a log recorded in order of play: the game-wide
+// flags taken from the game type, the hands as read.
+struct PreparedPlayLog {
+  std::array<std::string, kSeatCount> names;
+  std::vector<PlayHand> hands;
   bool aka_flag = false;
   std::uint8_t kyoku_first = 0;  // 4 for an East-only game, else 0
 };

@@ -97,6 +97,22 @@ inline std::uint8_t tile_code(Tile tile) noexcept { return detail::kCodeOfIndex[
 // "5pr", "5sr", "?".  The view refers to static storage.
 inline std::string_view tile_name(Tile tile) noexcept { return detail::kNameOfIndex[tile.index()]; }
 
+// One of the 136 physical tiles, numbered as Tenhou's XML log numbers them:
+// the tile's kind times four plus its copy (0..3), kinds in the order of the
+// plain tile indices (1m..9m, 1p..9p, 1s..9s, E S W N, P F C).  In a game with
+// red fives, copy 0 of each five is the red one: ids 16, 52 and 88.
+using TileId = std::uint8_t;
+inline constexpr std::size_t kTileIdCount = 136;
+
+inline constexpr bool is_red_five_id(TileId id) noexcept { return id == 16 || id == 52 || id == 88; }
+
+// The tile of a physical tile.  Precondition: id < kTileIdCount.
+inline Tile tile_of_id(TileId id, bool red_fives) noexcept {
+  constexpr std::uint8_t kFirstRedFive = 34;  // 5mr, then 5pr and 5sr
+  if (red_fives && is_red_five_id(id)) return *Tile::from_index(static_cast<std::uint8_t>(kFirstRedFive + id / 36));
+  return *Tile::from_index(static_cast<std::uint8_t>(id / 4));
+}
+
 // A tile field of call notation that does not read as a tile code.  Holds
 // the two bytes as text, invalid UTF-8 replaced by U+FFFD.
 struct InvalidTileCode {

@@ -86,7 +86,7 @@ void run_seed(std::uint64_t seed, Tally& tally) {
     if (tally.failures++ < kMaxReportedFailures) ADD_FAILURE() << "seed " << seed << ": " << what;
   };
 
-  const PaddedText text = PaddedText::copy_of(write_tenhou_log(game.log));
+  PaddedText text = PaddedText::copy_of(write_tenhou_log(game.log));
   auto raw = read_raw_log(text);
   if (!raw) return fail("the reader refused a valid log: " + raw.error().message);
   if (*raw != game.log) return fail("the reader did not give back the log that was written");
@@ -168,7 +168,7 @@ TEST(realistic_game_test, converts_to_the_reviewed_events) {
   const std::string expected = read_file(KIROKU_TEST_DATA_DIR "/realistic_game.mjson");
   ASSERT_FALSE(json.empty());
   ASSERT_FALSE(expected.empty());
-  const PaddedText text = PaddedText::copy_of(json);
+  PaddedText text = PaddedText::copy_of(json);
 
   const auto encoded = convert_text(text);
   ASSERT_TRUE(encoded) << describe(encoded.error());

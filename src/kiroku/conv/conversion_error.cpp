@@ -10,10 +10,10 @@ namespace kiroku::conv {
 namespace {
 
 constexpr std::array<std::string_view, kConversionErrorKindCount> kKindNames = {
-    "InvalidNotation", "InvalidTileCode",   "UnexpectedNumber", "NoDoraMarker",
-    "TakesExhausted",  "ReachWithoutDahai", "MismatchedCall",   "UnreadEntries",
+    "InvalidNotation", "InvalidTileCode", "UnexpectedNumber", "NoDoraMarker", "TakesExhausted", "ReachWithoutDahai",
+    "MismatchedCall",  "UnreadEntries",   "TileSeenTwice",    "TileNotHeld",  "OutOfTurn",      "HandNotFinished",
 };
-static_assert(static_cast<std::size_t>(ConversionErrorKind::UnreadEntries) + 1 == kKindNames.size());
+static_assert(static_cast<std::size_t>(ConversionErrorKind::HandNotFinished) + 1 == kKindNames.size());
 
 std::string seat_text(event::Seat seat) { return "seat " + std::to_string(seat); }
 
@@ -52,6 +52,11 @@ std::string message(const ConversionError& error) {
       return text + ")";
     }
     case ConversionErrorKind::UnreadEntries: return "the hand ended with entries left unread";
+    case ConversionErrorKind::TileSeenTwice:
+      return "tile id " + std::to_string(error.tile_id) + " appears a second time";
+    case ConversionErrorKind::TileNotHeld: return "tile id " + std::to_string(error.tile_id) + " is not in the hand";
+    case ConversionErrorKind::OutOfTurn: return error.text + " out of turn";
+    case ConversionErrorKind::HandNotFinished: return "the hand stops without a result";
   }
   return "unknown conversion error";
 }

@@ -22,9 +22,14 @@ enum class ConversionErrorKind : std::uint8_t {
   ReachWithoutDahai,  // a riichi declaration ends its seat's discard list
   MismatchedCall,     // a call does not fit the last discard
   UnreadEntries,      // the hand ended with entries of some seat unread
+  // A record kept in order of play that cannot be a game:
+  TileSeenTwice,    // a tile id dealt, drawn or shown as an indicator twice
+  TileNotHeld,      // a discard, call or kan of a tile the seat does not hold
+  OutOfTurn,        // a step where the seat may not make it
+  HandNotFinished,  // the record ends, or the next hand starts, before the hand's result
 };
 
-inline constexpr std::size_t kConversionErrorKindCount = 8;
+inline constexpr std::size_t kConversionErrorKindCount = 12;
 
 // The kind's own name, "TakesExhausted"; for logs and test messages.
 std::string_view kind_name(ConversionErrorKind kind) noexcept;
@@ -36,6 +41,14 @@ constexpr bool is_decoding_error(ConversionErrorKind kind) noexcept {
 }
 
 struct ConversionError {
+  static ConversionError of(ConversionErrorKind kind, HandId hand, std::optional<event::Seat> seat = std::nullopt) {
+    ConversionError error;
+    error.kind = kind;
+    error.hand = hand;
+    error.seat = seat;
+    return error;
+  }
+
   ConversionErrorKind kind = ConversionErrorKind::InvalidNotation;
   std::size_t hand_position = 0;    // the hand's place in the log, from 0
   HandId hand;                      // its hand index and honba, as the log writes them
@@ -47,6 +60,7 @@ struct ConversionError {
   bool discard_seen = false;
   event::Seat previous_discarder = 0;
   Tile last_tile;
+  TileId tile_id = 0;  // TileSeenTwice, TileNotHeld: the tile
 };
 
 // One line for people: "hand 5 (honba 1), seat 2: no take entry left".

@@ -188,7 +188,8 @@ TEST(converter_test, every_four_player_game_of_the_corpus_converts) {
     std::stringstream text;
     text << file.rdbuf();
     ConversionStats stats;
-    auto encoded = convert_text(PaddedText::copy_of(text.str()), &stats);
+    PaddedText log_text = PaddedText::copy_of(text.str());
+    auto encoded = convert_text(log_text, &stats);
     EXPECT_TRUE(encoded.has_value()) << entry.path().filename() << ": "
                                      << (encoded ? "" : kiroku::describe(encoded.error()));
     EXPECT_EQ(stats.hands_searched, 0U) << entry.path().filename();

@@ -1,0 +1,150 @@
+#include "kiroku/conv/hand_writer.h"
+
+#include <utility>
+#include <variant>
+
+namespace kiroku::conv {
+
+// Events are appended built in place as their kind: a temporary Event would
+// be moved and destroyed through the variant's tables of functions.
+
+std::expected<void, ConversionError> HandWriter::start(const event::StartKyoku& start) {
+  if (dora_indicators_.empty()) return std::unexpected(ConversionError::of(ConversionErrorKind::NoDoraMarker, hand_));
+  events_.emplace_back(std::in_place_type<event::StartKyoku>, start);
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::new_dora() {
+  if (dora_cursor_ >= dora_indicators_.size()) {
+    return std::unexpected(ConversionError::of(ConversionErrorKind::NoDoraMarker, hand_));
+  }
+  events_.emplace_back(std::in_place_type<event::Dora>, event::Dora{.dora_marker = dora_indicators_[dora_cursor_++]});
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::begin_take() {
+  // A kan's consequences wait until play goes on after it: a robbed kan
+  // reveals nothing.
+  const After after = std::exchange(after_, After::Nothing);
+  if (after == After::Kakan) dora_after_discard_ = true;  // revealed after the replacement draw
+  if (after == After::Ankan) {
+    if (auto dora = new_dora(); !dora) return dora;
+  }
+  // The declaration stands once the next player has moved without winning
+  // on the riichi tile.
+  if (riichi_pending_) {
+    riichi_pending_ = false;
+    events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
+  }
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::tsumo(const event::Tsumo& tsumo) {
+  if (std::exchange(replacement_due_, false)) {
+    dora_after_discard_ = true;  // the daiminkan's own dora, before the next discard
+  } else if (auto begun = begin_take(); !begun) {
+    return begun;
+  }
+  if (dora_before_draw_) {
+    if (auto dora = new_dora(); !dora) return dora;
+    dora_before_draw_ = false;
+  }
+  events_.emplace_back(std::in_place_type<event::Tsumo>, tsumo);
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::chi(const event::Chi& chi) {
+  if (std::exchange(replacement_due_, false)) {
+    dora_after_discard_ = true;
+  } else if (auto begun = begin_take(); !begun) {
+    return begun;
+  }
+  events_.emplace_back(std::in_place_type<event::Chi>, chi);
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::pon(const event::Pon& pon) {
+  if (std::exchange(replacement_due_, false)) {
+    dora_after_discard_ = true;
+  } else if (auto begun = begin_take(); !begun) {
+    return begun;
+  }
+  events_.emplace_back(std::in_place_type<event::Pon>, pon);
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::daiminkan(const event::Daiminkan& daiminkan) {
+  if (replacement_due_) {
+    // A kan in place of the replacement draw: the first kan's dora now.
+    if (auto dora = new_dora(); !dora) return dora;
+  } else {
+    if (auto begun = begin_take(); !begun) return begun;
+    // An earlier kan's dora still due is revealed before this kan.
+    if (dora_after_discard_) {
+      if (auto dora = new_dora(); !dora) return dora;
+    }
+  }
+  events_.emplace_back(std::in_place_type<event::Daiminkan>, daiminkan);
+  replacement_due_ = true;
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::dahai(const event::Dahai& dahai) {
+  if (dora_after_discard_) {
+    if (auto dora = new_dora(); !dora) return dora;
+    dora_after_discard_ = false;
+  }
+  events_.emplace_back(std::in_place_type<event::Dahai>, dahai);
+  riichi_pending_ = false;
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::riichi(const event::Reach& reach, const event::Dahai& dahai) {
+  // The declaration's discard reveals no due dora: the indicator waits.
+  events_.emplace_back(std::in_place_type<event::Reach>, reach);
+  events_.emplace_back(std::in_place_type<event::Dahai>, dahai);
+  riichi_pending_ = true;
+  declarer_ = reach.actor;
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::kakan(const event::Kakan& kakan) {
+  // An earlier kan's dora still due now waits for the replacement draw.
+  if (dora_after_discard_) dora_before_draw_ = true;
+  events_.emplace_back(std::in_place_type<event::Kakan>, kakan);
+  riichi_pending_ = false;
+  after_ = After::Kakan;
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::ankan(const event::Ankan& ankan) {
+  if (dora_after_discard_) {
+    if (auto dora = new_dora(); !dora) return dora;
+    dora_after_discard_ = false;
+  }
+  events_.emplace_back(std::in_place_type<event::Ankan>, ankan);
+  riichi_pending_ = false;
+  after_ = After::Ankan;
+  return {};
+}
+
+void HandWriter::finish(const HandResult& result, std::span<const Tile> ura_indicators, bool four_riichi_draw) {
+  if (four_riichi_draw && riichi_pending_) {
+    events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
+  }
+  if (const auto* draw = std::get_if<Draw>(&result)) {
+    events_.emplace_back(std::in_place_type<event::Ryukyoku>, event::Ryukyoku{.deltas = draw->deltas});
+  } else {
+    for (const Win& win : std::get<std::vector<Win>>(result)) {
+      // Every winner gets the same ura list, riichi or not: the log keeps one.
+      events_.emplace_back(std::in_place_type<event::Hora>,
+                           event::Hora{.actor = win.winner,
+                                       .target = win.target,
+                                       .deltas = win.deltas,
+                                       .ura_markers = std::vector<Tile>(ura_indicators.begin(), ura_indicators.end())});
+    }
+  }
+  events_.emplace_back(std::in_place_type<event::EndKyoku>);
+}
+
+}  // namespace kiroku::conv

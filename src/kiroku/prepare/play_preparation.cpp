@@ -1,0 +1,17 @@
+#include "kiroku/prepare/play_preparation.h"
+
+#include <utility>
+
+namespace kiroku {
+
+std::expected<PreparedPlayLog, PrepareError> prepare_play_log(PlayLog&& log) {
+  if ((log.game_type & game_type::kThreePlayer) != 0) return std::unexpected(PrepareError::ThreePlayerGame);
+  return PreparedPlayLog{
+      .names = std::move(log.names),
+      .hands = std::move(log.hands),
+      .aka_flag = (log.game_type & game_type::kNoRedFives) == 0,
+      .kyoku_first = static_cast<std::uint8_t>((log.game_type & game_type::kEastSouth) != 0 ? 0 : 4),
+  };
+}
+
+}  // namespace kiroku
