@@ -25,6 +25,7 @@
 #include "sim/game_simulator.h"
 #include "sim/replay_checker.h"
 #include "sim/tenhou_log_writer.h"
+#include "sim/tenhou_xml_writer.h"
 
 namespace kiroku::sim {
 namespace {
@@ -71,6 +72,7 @@ struct Tally {
   std::size_t hands_retried = 0;
   std::size_t hands_searched = 0;
   std::size_t hands_reordered = 0;  // legal, but not the order the simulator played
+  std::size_t hands_from_xml = 0;   // converted from the XML log, in the true order
   std::size_t refused = 0;
   std::size_t failures = 0;
   std::vector<std::string> refusals;
@@ -116,6 +118,23 @@ void run_seed(std::uint64_t seed, Tally& tally) {
       ++tally.hands_reordered;
     }
   }
+
+  // The XML log of the same game keeps the true order: its path must give
+  // exactly the events played, and so the JSON path's wherever that path
+  // kept the true order.
+  PaddedText xml = PaddedText::copy_of(write_tenhou_xml(game.log, game.events));
+  const auto from_xml = convert_text(xml);
+  if (!from_xml) return fail("the XML path refused a valid log: " + describe(from_xml.error()));
+  const auto truth = encode_events(game.events);
+  if (!truth) return fail("the true events do not encode");
+  if (from_xml->lines() != truth->lines()) {
+    std::size_t at = 0;
+    while (at < from_xml->size() && at < truth->size() && from_xml->text(at) == truth->text(at)) ++at;
+    return fail("the XML path differs from the true order at event " + std::to_string(at) + ":\n  xml:  " +
+                std::string(at < from_xml->size() ? from_xml->text(at) : "(end)") + "\n  true: " +
+                std::string(at < truth->size() ? truth->text(at) : "(end)"));
+  }
+  tally.hands_from_xml += played.size();
 
   // The pipeline's own entry gives the same texts as encoding the events.
   const auto encoded = encode_events(*events);

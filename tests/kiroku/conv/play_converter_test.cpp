@@ -1,0 +1,187 @@
+#include "kiroku/conv/play_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kiroku/encode/event_encoder.h"
+
+namespace kiroku::conv {
+namespace {
+
+using Kind = PlayAction::Kind;
+
+// Seat s is dealt ids 13s..13s+12: seat 0 the 1m, 2m and 3m and a 4m, seat 1
+// three 4m, the four 5m (16 the red one), 6m and two 7m, seat 2 two 7m, 8m,
+// 9m and three 1p, seat 3 a 1p and the 2p, 3p and 4p.  Draws come from 52 up.
+class Hand {
+ public:
+  Hand() {
+    hand_.scores = {25000, 25000, 25000, 25000};
+    hand_.dora_indicators = {135, 134};
+    for (std::uint8_t s = 0; s < 4; ++s) {
+      for (std::uint8_t i = 0; i < 13; ++i) hand_.starting_hands[s][i] = static_cast<TileId>(13 * s + (12 - i));
+    }
+  }
+  Hand& step(Kind kind, std::uint8_t seat, TileId tile = 0) {
+    hand_.actions.push_back(PlayAction{.kind = kind, .seat = seat, .tile = tile});
+    return *this;
+  }
+  Hand& draw(std::uint8_t seat, TileId tile) { return step(Kind::Draw, seat, tile); }
+  Hand& discard(std::uint8_t seat, TileId tile) { return step(Kind::Discard, seat, tile); }
+  Hand& riichi(std::uint8_t seat) { return step(Kind::RiichiDeclared, seat); }
+  Hand& meld(std::uint8_t seat, Meld meld) {
+    hand_.actions.push_back(
+        PlayAction{.kind = Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand_.melds.size())});
+    hand_.melds.push_back(meld);
+    return *this;
+  }
+  Hand& win(std::uint8_t winner, std::uint8_t from) {
+    hand_.actions.push_back(PlayAction{.kind = Kind::Win, .index = static_cast<std::uint32_t>(hand_.wins.size())});
+    hand_.wins.push_back(PlayWin{.winner = winner, .from = from, .deltas = {1000, -1000, 0, 0}});
+    return *this;
+  }
+  Hand& abort(PlayDrawEnd::Kind kind) {
+    hand_.draw_end = PlayDrawEnd{.kind = kind};
+    return step(Kind::Abort, 0);
+  }
+  Hand& indicators(std::vector<TileId> ids) {
+    hand_.dora_indicators = std::move(ids);
+    return *this;
+  }
+
+  // The hand's events as texts, or the error's description.
+  std::vector<std::string> texts() const {
+    const PreparedPlayLog log{.names = {"a", "b", "c", "d"}, .hands = {hand_}, .aka_flag = true};
+    const auto events = convert_play_log(log);
+    if (!events) return {describe(events.error())};
+    std::vector<std::string> out;
+    for (std::size_t i = 1; i + 1 < events->size(); ++i) out.push_back(*encode_event((*events)[i]));
+    return out;
+  }
+  std::string error() const {
+    const auto lines = texts();
+    return lines.size() == 1 ? lines[0] : "(converted)";
+  }
+
+ private:
+  PlayHand hand_;
+};
+
+Meld pon(std::array<TileId, 3> tiles, TileId claimed, std::uint8_t from) {
+  return Meld{.kind = Meld::Kind::Pon,
+              .from = from,
+              .tiles = {tiles[0], tiles[1], tiles[2], 0},
+              .tile_count = 3,
+              .claimed = claimed};
+}
+
+TEST(play_converter_test, steps_become_events_with_the_implicit_ones_in_place) {
+  const auto texts =
+      Hand()
+          .draw(0, 100)
+          .riichi(0)
+          .discard(0, 100)
+          .step(Kind::RiichiAccepted, 0)
+          .draw(1, 101)
+          .meld(1, Meld{.kind = Meld::Kind::Ankan, .tiles = {16, 17, 18, 19}, .tile_count = 4, .claimed = 16})
+          .draw(1, 102)
+          .discard(1, 13)
+          .draw(2, 103)
+          .discard(2, 103)
+          .draw(3, 104)
+          .discard(3, 39)
+          .meld(2, pon({36, 37, 39}, 39, 1))
+          .discard(2, 38)
+          .draw(3, 105)
+          .win(3, 3)
+          .texts();
+  const std::vector<std::string> expected = {
+      R"({"type":"start_kyoku","bakaze":"E","dora_marker":"C","kyoku":1,"honba":0,"kyotaku":0,"oya":0,"scores":[25000,25000,25000,25000],"tehais":[["1m","1m","1m","1m","2m","2m","2m","2m","3m","3m","3m","3m","4m"],["4m","4m","4m","5m","5m","5m","5mr","6m","6m","6m","6m","7m","7m"],["7m","7m","8m","8m","8m","8m","9m","9m","9m","9m","1p","1p","1p"],["1p","2p","2p","2p","2p","3p","3p","3p","3p","4p","4p","4p","4p"]]})",
+      R"({"type":"tsumo","actor":0,"pai":"8s"})",
+      R"({"type":"reach","actor":0})",
+      R"({"type":"dahai","actor":0,"pai":"8s","tsumogiri":true})",
+      R"({"type":"reach_accepted","actor":0})",
+      R"({"type":"tsumo","actor":1,"pai":"8s"})",
+      R"({"type":"ankan","actor":1,"consumed":["5m","5m","5m","5mr"]})",
+      R"({"type":"dora","dora_marker":"C"})",
+      R"({"type":"tsumo","actor":1,"pai":"8s"})",
+      R"({"type":"dahai","actor":1,"pai":"4m","tsumogiri":false})",
+      R"({"type":"tsumo","actor":2,"pai":"8s"})",
+      R"({"type":"dahai","actor":2,"pai":"8s","tsumogiri":true})",
+      R"({"type":"tsumo","actor":3,"pai":"9s"})",
+      R"({"type":"dahai","actor":3,"pai":"1p","tsumogiri":false})",
+      R"({"type":"pon","actor":2,"target":3,"pai":"1p","consumed":["1p","1p"]})",
+      R"({"type":"dahai","actor":2,"pai":"1p","tsumogiri":false})",
+      R"({"type":"tsumo","actor":3,"pai":"9s"})",
+      R"({"type":"hora","actor":3,"target":3,"deltas":[1000,-1000,0,0],"ura_markers":[]})",
+      R"({"type":"end_kyoku"})",
+  };
+  EXPECT_EQ(texts, expected);
+}
+
+TEST(play_converter_test, an_added_kan_lists_the_pons_tiles_with_the_claimed_one_where_it_came_from) {
+  // Seat 2 pons the 1p of seat 3 (the seat after it), later adds the fourth.
+  Hand hand;
+  hand.draw(0, 100).discard(0, 100).draw(1, 101).discard(1, 101).draw(2, 102).discard(2, 102).draw(3, 103);
+  hand.discard(3, 39).meld(2, pon({37, 38, 39}, 39, 1)).discard(2, 26).draw(3, 104).discard(3, 104);
+  hand.draw(0, 105).discard(0, 105).draw(1, 106).discard(1, 106).draw(2, 107).discard(2, 107).draw(3, 108);
+  hand.discard(3, 108).draw(0, 109).discard(0, 109).draw(1, 110).discard(1, 110);
+  hand.draw(2, 111).meld(
+      2,
+      Meld{.kind = Meld::Kind::Kakan, .from = 1, .tiles = {37, 38, 39}, .tile_count = 3, .claimed = 39, .added = 36});
+  const auto texts = hand.draw(2, 112).discard(2, 112).abort(PlayDrawEnd::Kind::Exhaustive).texts();
+  const auto kakan = std::find_if(texts.begin(), texts.end(), [](const auto& t) { return t.find("kakan") != t.npos; });
+  ASSERT_NE(kakan, texts.end());
+  EXPECT_EQ(*kakan, R"({"type":"kakan","actor":2,"pai":"1p","consumed":["1p","1p","1p"]})");
+  // The kan's dora comes after its replacement draw, before the discard.
+  EXPECT_EQ(kakan[1], R"({"type":"tsumo","actor":2,"pai":"S"})");
+  EXPECT_EQ(kakan[2], R"({"type":"dora","dora_marker":"C"})");
+}
+
+TEST(play_converter_test, a_four_riichi_draw_accepts_the_fourth_riichi) {
+  Hand hand;
+  for (std::uint8_t seat = 0; seat < 4; ++seat) {
+    hand.draw(seat, static_cast<TileId>(100 + seat)).riichi(seat).discard(seat, static_cast<TileId>(100 + seat));
+    if (seat < 3) hand.step(Kind::RiichiAccepted, seat);
+  }
+  // Tenhou writes the fourth acceptance too; without it the draw accepts it.
+  const auto texts = hand.abort(PlayDrawEnd::Kind::FourRiichi).texts();
+  ASSERT_GE(texts.size(), 4U);
+  EXPECT_EQ(texts[texts.size() - 4], R"({"type":"dahai","actor":3,"pai":"8s","tsumogiri":true})");
+  EXPECT_EQ(texts[texts.size() - 3], R"({"type":"reach_accepted","actor":3})");
+  EXPECT_EQ(texts[texts.size() - 2], R"({"type":"ryukyoku","deltas":[0,0,0,0]})");
+}
+
+TEST(play_converter_test, a_riichi_discard_won_on_stays_unaccepted) {
+  const auto texts = Hand().draw(0, 100).riichi(0).discard(0, 100).win(2, 0).texts();
+  ASSERT_GE(texts.size(), 3U);
+  EXPECT_EQ(texts[texts.size() - 3], R"({"type":"dahai","actor":0,"pai":"8s","tsumogiri":true})");
+  EXPECT_EQ(texts[texts.size() - 2].substr(0, 24), R"({"type":"hora","actor":2)");
+}
+
+TEST(play_converter_test, records_that_cannot_be_a_game_are_refused_naming_hand_and_seat) {
+  EXPECT_EQ(Hand().draw(0, 5).error(), "hand 0 (honba 0), seat 0: tile id 5 appears a second time");
+  EXPECT_EQ(Hand().draw(0, 135).error(), "hand 0 (honba 0), seat 0: tile id 135 appears a second time");
+  EXPECT_EQ(Hand().draw(0, 100).discard(0, 20).error(), "hand 0 (honba 0), seat 0: tile id 20 is not in the hand");
+  EXPECT_EQ(Hand().draw(1, 100).error(), "hand 0 (honba 0), seat 1: draw out of turn");
+  EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).draw(2, 101).error(), "hand 0 (honba 0), seat 2: draw out of turn");
+  EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).meld(2, pon({36, 37, 39}, 39, 1)).error(),
+            "hand 0 (honba 0), seat 2: pon of 1p from seat 3 does not fit the last discard (8s from seat 0)");
+  EXPECT_EQ(Hand().draw(0, 100).riichi(0).discard(0, 100).draw(1, 101).error(),
+            "hand 0 (honba 0), seat 1: draw out of turn");  // before the riichi was accepted
+  EXPECT_EQ(Hand().draw(0, 100).riichi(0).win(0, 0).error(), "hand 0 (honba 0), seat 0: win out of turn");
+  EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).error(), "hand 0 (honba 0), seat 0: the hand stops without a result");
+  EXPECT_EQ(Hand().draw(0, 100).win(0, 0).draw(1, 101).error(), "hand 0 (honba 0), seat 1: draw out of turn");
+  EXPECT_EQ(Hand()
+                .indicators({135})
+                .draw(0, 100)
+                .meld(0, Meld{.kind = Meld::Kind::Ankan, .tiles = {0, 1, 2, 3}, .tile_count = 4})
+                .draw(0, 101)
+                .error(),
+            "hand 0 (honba 0): no dora indicator left");
+}
+
+}  // namespace
+}  // namespace kiroku::conv

@@ -1,0 +1,137 @@
+#include "kiroku/read/xml_log_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kiroku/read/log_format.h"
+
+namespace kiroku {
+namespace {
+
+constexpr std::string_view kNames = R"(<UN n0="%E3%81%95%E3%81%8F%E3%82%89" n1="B" n2="%43" n3="D%26E"/>)";
+constexpr std::string_view kInit =
+    R"(<INIT seed="5,1,2,3,4,135" ten="250,-12,300,250" oya="1" )"
+    R"(hai0="0,1,2,3,4,5,6,7,8,9,10,11,12" hai1="13,14,15,16,17,18,19,20,21,22,23,24,25" )"
+    R"(hai2="26,27,28,29,30,31,32,33,34,35,36,37,38" hai3="39,40,41,42,43,44,45,46,47,48,49,50,51"/>)";
+
+std::string mjlog(std::string_view body, std::string_view go = R"(<GO type="169"/>)") {
+  return "<mjloggm ver=\"2.3\">" + std::string(go) + std::string(kNames) + std::string(body) + "</mjloggm>";
+}
+
+std::expected<PlayLog, ReadError> read(const std::string& text) {
+  PaddedText padded = PaddedText::copy_of(text);
+  return read_play_log(padded);
+}
+
+std::string error_of(const std::string& text) {
+  const auto log = read(text);
+  return log ? std::string("(read)") : log.error().message;
+}
+
+TEST(xml_log_reader_test, reads_names_hands_steps_and_results) {
+  const auto log = read(mjlog(std::string(kInit) +
+                              R"(<U52/><E52/><N who="2" m="54431"/><REACH who="1" step="1"/><DORA hai="134"/>)"
+                              R"(<AGARI who="3" fromWho="1" sc="250,-80,0,0,300,0,250,80" doraHaiUra="133,132"/>)"
+                              R"(<AGARI who="0" fromWho="1" sc="250,10,0,0,300,0,250,0" doraHaiUra="131"/>)"
+                              R"(<UN n0="later" n1="x" n2="y" n3="z"/>)"));
+  ASSERT_TRUE(log) << log.error().message;
+  EXPECT_EQ(log->game_type, 169);
+  EXPECT_EQ(log->names, (std::array<std::string, 4>{"さくら", "B", "C", "D&E"}));  // a later <UN> is a reconnection
+  ASSERT_EQ(log->hands.size(), 1U);
+  const PlayHand& hand = log->hands[0];
+  EXPECT_EQ(hand.id, (HandId{.hand_index = 5, .honba = 1, .deposits = 2}));
+  EXPECT_EQ(hand.scores, (Scores{25000, -1200, 30000, 25000}));
+  EXPECT_EQ(hand.dealer, 1);
+  EXPECT_EQ(hand.dora_indicators, (std::vector<TileId>{135, 134}));
+  EXPECT_EQ(hand.ura_indicators, (std::vector<TileId>{133, 132}));  // the first win that shows any
+  EXPECT_EQ(hand.starting_hands[3][12], 51);
+  using Kind = PlayAction::Kind;
+  EXPECT_EQ(hand.actions, (std::vector<PlayAction>{{Kind::Draw, 1, 52, 0},
+                                                   {Kind::Discard, 1, 52, 0},
+                                                   {Kind::Meld, 2, 0, 0},
+                                                   {Kind::RiichiDeclared, 1, 0, 0},
+                                                   {Kind::Win, 0, 0, 0},
+                                                   {Kind::Win, 0, 0, 1}}));
+  ASSERT_EQ(hand.wins.size(), 2U);
+  EXPECT_EQ(hand.wins[0], (PlayWin{.winner = 3, .from = 1, .deltas = {-8000, 0, 0, 8000}}));
+  EXPECT_EQ(hand.melds.at(0).kind, Meld::Kind::Chi);
+}
+
+TEST(xml_log_reader_test, a_three_player_game_is_read_no_further_than_its_type) {
+  const auto log = read(mjlog("<INIT seed=\"nonsense\"/><T999/>", R"(<GO type="185"/>)"));
+  ASSERT_TRUE(log) << log.error().message;
+  EXPECT_EQ(log->game_type, 185);
+  EXPECT_TRUE(log->hands.empty());
+}
+
+TEST(xml_log_reader_test, draws_and_the_end_of_the_hand) {
+  const auto log =
+      read(mjlog(std::string(kInit) + R"(<T0/><RYUUKYOKU type="reach4" sc="250,0,0,0,300,0,250,0"/><BYE who="1"/>)"
+                                      R"(<TAIKYOKU oya="0"/><SOMETHING new="1"/>)"));
+  ASSERT_TRUE(log) << log.error().message;
+  EXPECT_EQ(log->hands[0].draw_end.kind, PlayDrawEnd::Kind::FourRiichi);
+  EXPECT_EQ(log->hands[0].actions.back().kind, PlayAction::Kind::Abort);
+}
+
+TEST(xml_log_reader_test, every_refusal_names_the_element_and_its_place) {
+  struct Case {
+    std::string text;
+    std::string message;
+  };
+  const std::string init(kInit);
+  const Case cases[] = {
+      {"<mjloggm><GO type=\"1\"/>", "malformed XML: Start-end tags mismatch at byte 22"},
+      {"<mjloggm/><other/>", "<other> at byte 11: a second root element"},
+      {"<mjlog/>", "<mjlog> at byte 1: not a Tenhou XML log (its root is not <mjloggm>)"},
+      {"<mjloggm>" + std::string(kNames) + "</mjloggm>", "<mjloggm> at byte 1: no game type <GO>"},
+      {"<mjloggm><GO type=\"169\"/></mjloggm>", "<mjloggm> at byte 1: no players' names <UN>"},
+      {mjlog("<T52/>"), "play before the first <INIT>"},
+      {"<mjloggm>" + init + "</mjloggm>", "<INIT> at byte 10: a hand starts before the game type <GO>"},
+      {mjlog("<INIT/>"), "<INIT> at byte 101: missing attribute seed"},
+      {mjlog(init.substr(0, init.find("hai2")) + "hai2=\"1,2\"/>"),
+       "<INIT> at byte 101: attribute hai2 holds 2 tiles, expected 13"},
+      {mjlog(init.substr(0, init.find("hai2")) + "hai2=\"1,2,3,4,5,6,7,8,9,10,11,12,136\"/>"),
+       "attribute hai2 holds something that is not a tile id from 0 to 135"},
+      {mjlog(R"(<INIT seed="5,1,2,3,4,135" ten="250,250,250,250" oya="2"/>)"),
+       "attribute oya does not name the dealer of round 5"},
+      {mjlog(R"(<INIT seed="5,1,2,3,4" ten="250,250,250,250" oya="1"/>)"),
+       "attribute seed is not round, honba, sticks, two dice and a tile id"},
+      {mjlog(R"(<INIT seed="5,1,2,3,4,135" ten="250,250,+250,250" oya="1"/>)"),
+       "attribute ten is not four scores in hundreds"},
+      {mjlog(init + "<D136/>"), "<D136> at byte 333: tile id 136 is not from 0 to 135"},
+      {mjlog(init + R"(<N who="1" m="32"/>)"), "<N> at byte 333: attribute m is not the code of a four-player call"},
+      {mjlog(init + R"(<N who="4" m="1024"/>)"), "attribute who is not a number from 0 to 3"},
+      {mjlog(init + R"(<REACH who="1" step="3"/>)"), "attribute step is not a number from 0 to 2"},
+      {mjlog(init + R"(<RYUUKYOKU type="draw" sc="0,0,0,0,0,0,0,0"/>)"), "attribute type names no kind of drawn hand"},
+      {mjlog(init + R"(<AGARI who="1" fromWho="2" sc="0,0,0,0,0,0,0"/>)"), "attribute sc holds 7 numbers, expected 8"},
+      {mjlog(init + R"(<AGARI who="1" fromWho="2" sc="0,0,0,0,0,0,0,x"/>)"),
+       "attribute sc holds something that is not a score in hundreds"},
+      {mjlog("", R"(<GO type="-1"/>)"), "<GO> at byte 20: attribute type is not a number from 0 to 65535"},
+      {R"(<mjloggm><GO type="169"/><UN n0="%E3%81" n1="" n2="" n3=""/></mjloggm>)",
+       "attribute n0 is not URL-encoded UTF-8"},
+      {R"(<mjloggm><GO type="169"/><UN n0="%4" n1="" n2="" n3=""/></mjloggm>)",
+       "attribute n0 is not URL-encoded UTF-8"},
+  };
+  for (const Case& c : cases) {
+    const std::string message = error_of(c.text);
+    EXPECT_NE(message.find(c.message), std::string::npos) << c.text << "\n  gave: " << message;
+  }
+}
+
+TEST(xml_log_reader_test, the_format_is_told_by_the_first_element) {
+  EXPECT_EQ(detect_log_format("<mjloggm ver=\"2.3\">"), LogFormat::TenhouXml);
+  EXPECT_EQ(detect_log_format(" \r\n\t<mjloggm>"), LogFormat::TenhouXml);
+  EXPECT_EQ(detect_log_format("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mjloggm/>"), LogFormat::TenhouXml);
+  EXPECT_EQ(detect_log_format("<mjloggm"), LogFormat::TenhouXml);  // cut short: the XML reader refuses it
+  EXPECT_EQ(detect_log_format("<mjloggmx>"), LogFormat::TenhouJson);
+  EXPECT_EQ(detect_log_format("<?xml-stylesheet href=\"a\"?><mjloggm/>"), LogFormat::TenhouJson);
+  EXPECT_EQ(detect_log_format("<?xml version=\"1.0\"<mjloggm/>"), LogFormat::TenhouJson);
+  EXPECT_EQ(detect_log_format("\xEF\xBB\xBF<mjloggm/>"), LogFormat::TenhouJson);  // a byte-order mark is no whitespace
+  EXPECT_EQ(detect_log_format("<!-- a comment --><mjloggm/>"), LogFormat::TenhouJson);
+  EXPECT_EQ(detect_log_format("{\"log\":[]}"), LogFormat::TenhouJson);
+  EXPECT_EQ(detect_log_format(""), LogFormat::TenhouJson);
+}
+
+}  // namespace
+}  // namespace kiroku
