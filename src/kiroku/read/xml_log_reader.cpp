@@ -2,7 +2,6 @@
 
 #include <pugixml.hpp>
 
-#include <charconv>  // from_chars
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -16,34 +15,62 @@ namespace kiroku {
 
 namespace {
 
-constexpr std::string_view kSeatDraws = "TUVW";     // <T12/>: seat 0 draws tile 12
-constexpr std::string_view kSeatDiscards = "DEFG";  // <D12/>: seat 0 discards tile 12
+// <T12/>: seat 0 draws tile 12, <U..>, <V..> and <W..> the other seats;
+// <D12/>: seat 0 discards tile 12, <E..>, <F..> and <G..> the others.
 
 constexpr unsigned kMaxTileId = kTileIdCount - 1;
+
+constexpr std::size_t kTypicalHandSteps = 192;
+constexpr std::size_t kTypicalHands = 16;
 
 // Scores and score changes are written in hundreds of points.
 constexpr std::int32_t kPointsPerUnit = 100;
 
 // A number of the log's attributes and element names: decimal digits, with a
-// minus sign first where `min` allows one, and no other character.
+// minus sign first where `min` allows one, and no other character.  Written
+// out rather than left to from_chars: the numbers are short and many (every
+// draw and discard is one), and this is the reader's inner loop.
 template <typename Number>
 std::optional<Number> parse_number(std::string_view text, Number min, Number max) noexcept {
-  if (text.empty() || text.front() == '+') return std::nullopt;
-  Number value{};
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || value < min || value > max) return std::nullopt;
-  return value;
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  // Ten digits hold every value of the fields read here and cannot overflow 64 bits.
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::int64_t value = 0;
+  for (const char c : text) {
+    const auto digit = static_cast<unsigned>(c - '0');
+    if (digit > 9) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  if (negative) value = -value;
+  if (value < static_cast<std::int64_t>(min) || value > static_cast<std::int64_t>(max)) return std::nullopt;
+  return static_cast<Number>(value);
 }
 
 // Calls `each(field)` for every comma-separated field of `text`.
 template <typename Each>
 void for_each_field(std::string_view text, Each each) {
-  for (;;) {
-    const std::size_t comma = text.find(',');
-    each(text.substr(0, comma));
-    if (comma == std::string_view::npos) return;
-    text.remove_prefix(comma + 1);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != ',') continue;
+    each(text.substr(start, i - start));
+    start = i + 1;
   }
+  each(text.substr(start));
+}
+
+// The tile id that ends an element's name ("T12": 12), or nothing unless it
+// is one to three digits from 0 to 135.
+std::optional<TileId> tile_id_in_name(const char* digits) noexcept {
+  unsigned id = 0;
+  std::size_t count = 0;
+  for (; digits[count] != '\0'; ++count) {
+    const auto digit = static_cast<unsigned>(digits[count] - '0');
+    if (digit > 9 || count == 3) return std::nullopt;
+    id = id * 10 + digit;
+  }
+  if (count == 0 || id >= kTileIdCount) return std::nullopt;
+  return static_cast<TileId>(id);
 }
 
 int hex_value(char c) noexcept {
@@ -111,7 +138,7 @@ class XmlLogReader {
   bool read_game_type(pugi::xml_node element, PlayLog& out);
   bool read_names(pugi::xml_node element, PlayLog& out);
   bool read_hand_start(pugi::xml_node element, PlayLog& out);
-  bool read_tile_step(pugi::xml_node element, PlayAction::Kind kind, std::size_t seat, std::string_view digits);
+  bool read_tile_step(pugi::xml_node element, PlayAction::Kind kind, std::size_t seat, const char* digits);
   bool read_meld(pugi::xml_node element);
   bool read_riichi(pugi::xml_node element);
   bool read_new_dora(pugi::xml_node element);
@@ -140,27 +167,32 @@ bool XmlLogReader::read_number(pugi::xml_node element, const char* name, Number 
 }
 
 // Reads a comma-separated list of tile ids: exactly `count` of them into
-// `out`, or any number (none included) appended to `list`.
+// `out`, or any number (none included) appended to `list`.  Every hand's four
+// starting hands go through here: the digits are read in one pass.
 bool XmlLogReader::read_tile_list(pugi::xml_node element, const char* name, std::size_t count, TileId* out,
                                   std::vector<TileId>* list) {
-  const auto text = attribute(element, name);
-  if (!text) return false;
+  const pugi::xml_attribute attribute = element.attribute(name);
+  if (!attribute) return fail(element, "missing attribute " + std::string(name));
+  const char* next = attribute.value();
   std::size_t found = 0;
-  bool valid = true;
-  if (!text->empty()) {
-    for_each_field(*text, [&](std::string_view field) {
-      const auto id = parse_number<unsigned>(field, 0, kMaxTileId);
-      if (!id) valid = false;
-      if (!valid) return;
-      if (list != nullptr) {
-        list->push_back(static_cast<TileId>(*id));
-      } else if (found < count) {
-        out[found] = static_cast<TileId>(*id);
-      }
-      ++found;
-    });
+  while (*next != '\0') {
+    unsigned id = 0;
+    std::size_t digits = 0;
+    for (; static_cast<unsigned>(*next - '0') <= 9 && digits <= 3; ++next, ++digits) {
+      id = id * 10 + static_cast<unsigned>(*next - '0');
+    }
+    const bool separated = *next == '\0' || (*next == ',' && next[1] != '\0');
+    if (digits == 0 || digits > 3 || id > kMaxTileId || !separated) {
+      return fail_attribute(element, name, "holds something that is not a tile id from 0 to 135");
+    }
+    if (list != nullptr) {
+      list->push_back(static_cast<TileId>(id));
+    } else if (found < count) {
+      out[found] = static_cast<TileId>(id);
+    }
+    ++found;
+    if (*next == ',') ++next;
   }
-  if (!valid) return fail_attribute(element, name, "holds something that is not a tile id from 0 to 135");
   if (list == nullptr && found != count) {
     return fail_attribute(element, name,
                           "holds " + std::to_string(found) + " tiles, expected " + std::to_string(count));
@@ -215,6 +247,9 @@ bool XmlLogReader::read_hand_start(pugi::xml_node element, PlayLog& out) {
   if (!has_names_) return fail(element, "a hand starts before the players' names <UN>");
   PlayHand& hand = out.hands.emplace_back();
   hand_ = &hand;
+  // A hand of real play has some 150 steps; growing to that size in steps
+  // of two costs more than the few bytes a shorter hand leaves unused.
+  hand.actions.reserve(kTypicalHandSteps);
 
   // "seed": round, honba, riichi sticks, the two dice, the dora indicator.
   const auto seed = attribute(element, "seed");
@@ -262,14 +297,12 @@ bool XmlLogReader::read_hand_start(pugi::xml_node element, PlayLog& out) {
   return true;
 }
 
-bool XmlLogReader::read_tile_step(pugi::xml_node element, PlayAction::Kind kind, std::size_t seat,
-                                  std::string_view digits) {
+bool XmlLogReader::read_tile_step(pugi::xml_node element, PlayAction::Kind kind, std::size_t seat, const char* digits) {
   PlayHand* hand = current_hand(element);
   if (hand == nullptr) return false;
-  const auto id = parse_number<unsigned>(digits, 0, kMaxTileId);
+  const auto id = tile_id_in_name(digits);
   if (!id) return fail(element, "tile id " + std::string(digits) + " is not from 0 to 135");
-  hand->actions.push_back(
-      PlayAction{.kind = kind, .seat = static_cast<std::uint8_t>(seat), .tile = static_cast<TileId>(*id)});
+  hand->actions.push_back(PlayAction{.kind = kind, .seat = static_cast<std::uint8_t>(seat), .tile = *id});
   return true;
 }
 
@@ -355,25 +388,27 @@ bool XmlLogReader::read_abort(pugi::xml_node element) {
 }
 
 bool XmlLogReader::read_element(pugi::xml_node element, PlayLog& out) {
-  const std::string_view name = element.name();
-  if (name.size() > 1) {
-    const std::string_view digits = name.substr(1);
-    const bool numbered = digits.find_first_not_of("0123456789") == std::string_view::npos;
-    if (const std::size_t seat = kSeatDraws.find(name[0]); numbered && seat != std::string_view::npos) {
-      return read_tile_step(element, PlayAction::Kind::Draw, seat, digits);
+  // Nearly every element is a draw or a discard: a seat letter and a tile id.
+  const char* name = element.name();
+  const bool numbered = name[0] != '\0' && static_cast<unsigned>(name[1] - '0') <= 9;
+  if (numbered) {
+    // The four letters of each kind stand in a row: T U V W, and D E F G.
+    if (const auto seat = static_cast<unsigned>(name[0] - 'T'); seat < kSeatCount) {
+      return read_tile_step(element, PlayAction::Kind::Draw, seat, name + 1);
     }
-    if (const std::size_t seat = kSeatDiscards.find(name[0]); numbered && seat != std::string_view::npos) {
-      return read_tile_step(element, PlayAction::Kind::Discard, seat, digits);
+    if (const auto seat = static_cast<unsigned>(name[0] - 'D'); seat < kSeatCount) {
+      return read_tile_step(element, PlayAction::Kind::Discard, seat, name + 1);
     }
   }
-  if (name == "N") return read_meld(element);
-  if (name == "REACH") return read_riichi(element);
-  if (name == "DORA") return read_new_dora(element);
-  if (name == "AGARI") return read_win(element);
-  if (name == "RYUUKYOKU") return read_abort(element);
-  if (name == "INIT") return read_hand_start(element, out);
-  if (name == "GO") return read_game_type(element, out);
-  if (name == "UN") return read_names(element, out);
+  const std::string_view tag = name;
+  if (tag == "N") return read_meld(element);
+  if (tag == "REACH") return read_riichi(element);
+  if (tag == "DORA") return read_new_dora(element);
+  if (tag == "AGARI") return read_win(element);
+  if (tag == "RYUUKYOKU") return read_abort(element);
+  if (tag == "INIT") return read_hand_start(element, out);
+  if (tag == "GO") return read_game_type(element, out);
+  if (tag == "UN") return read_names(element, out);
   // SHUFFLE (the wall's seed), TAIKYOKU (the game starts), BYE (a player
   // left) and anything newer change no event.
   return true;
@@ -413,6 +448,7 @@ std::expected<PlayLog, ReadError> read_play_log(PaddedText& text) {
         ReadError{"malformed XML: " + std::string(parsed.description()) + " at byte " + std::to_string(parsed.offset)});
   }
   PlayLog log;
+  log.hands.reserve(kTypicalHands);
   XmlLogReader reader;
   if (!reader.read(document, log)) return std::unexpected(ReadError{reader.take_error()});
   return log;

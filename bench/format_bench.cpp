@@ -1,0 +1,163 @@
+// The XML path beside the JSON path on the same games: Tenhou's six official
+// pairs (an XML log and Tenhou's own JSON conversion of it), each format's
+// reader alone and its whole pipeline.  Before timing, both paths must give
+// the same events for every pair.
+//
+//   build-bench/bench/kiroku_format_bench      (after `make bench`)
+//
+// The XML reader parses in place, so every XML run first copies the text into
+// a reused buffer, as a front end reads a file into one; `xml_copy` times that
+// copy alone.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kiroku/pipeline.h"
+#include "kiroku/read/log_reader.h"
+#include "kiroku/read/xml_log_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kiroku::PaddedText;
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Pairs {
+  std::vector<std::string> xml;
+  std::vector<std::string> json;
+  std::size_t xml_bytes = 0;
+  std::size_t json_bytes = 0;
+  std::string error;  // why the pairs cannot be timed
+};
+
+const Pairs& official_pairs() {
+  static const Pairs pairs = [] {
+    Pairs loaded;
+    const fs::path dir = fs::path(KIROKU_XML_CORPUS_DIR) / "official-pairs";
+    if (!fs::is_directory(dir)) {
+      loaded.error = dir.string() + " is absent";
+      return loaded;
+    }
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().extension() != ".xml") continue;
+      loaded.xml.push_back(read_file(entry.path()));
+      loaded.json.push_back(read_file(fs::path(entry.path()).replace_extension(".json")));
+      loaded.xml_bytes += loaded.xml.back().size();
+      loaded.json_bytes += loaded.json.back().size();
+      PaddedText xml = PaddedText::copy_of(loaded.xml.back());
+      PaddedText json = PaddedText::copy_of(loaded.json.back());
+      const auto from_xml = kiroku::convert_text(xml);
+      const auto from_json = kiroku::convert_text(json);
+      if (!from_xml || !from_json || from_xml->lines() != from_json->lines()) {
+        loaded.error = "the two paths differ on " + entry.path().filename().string();
+      }
+    }
+    return loaded;
+  }();
+  return pairs;
+}
+
+bool usable(benchmark::State& state, const Pairs& pairs) {
+  if (pairs.error.empty()) return true;
+  state.SkipWithError(pairs.error.c_str());
+  return false;
+}
+
+void report(benchmark::State& state, std::size_t bytes, std::size_t games) {
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+  state.counters["games/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(games), benchmark::Counter::kIsRate);
+}
+
+// One buffer per XML text, refilled before every run as a front end fills
+// the buffer it reads a file into.
+std::vector<PaddedText> buffers_for(const std::vector<std::string>& texts) {
+  std::vector<PaddedText> buffers;
+  for (const std::string& text : texts) buffers.push_back(PaddedText::with_size(text.size()));
+  return buffers;
+}
+
+void refill(PaddedText& buffer, const std::string& text) { std::memcpy(buffer.data(), text.data(), text.size()); }
+
+void json_read(benchmark::State& state) {
+  const Pairs& pairs = official_pairs();
+  if (!usable(state, pairs)) return;
+  std::vector<PaddedText> texts;
+  for (const std::string& json : pairs.json) texts.push_back(PaddedText::copy_of(json));
+  for (auto _ : state) {
+    for (const PaddedText& text : texts) benchmark::DoNotOptimize(kiroku::read_raw_log(text));
+  }
+  report(state, pairs.json_bytes, texts.size());
+}
+
+void xml_copy(benchmark::State& state) {
+  const Pairs& pairs = official_pairs();
+  if (!usable(state, pairs)) return;
+  std::vector<PaddedText> buffers = buffers_for(pairs.xml);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+      refill(buffers[i], pairs.xml[i]);
+      benchmark::DoNotOptimize(buffers[i].data());
+    }
+  }
+  report(state, pairs.xml_bytes, pairs.xml.size());
+}
+
+void xml_read(benchmark::State& state) {
+  const Pairs& pairs = official_pairs();
+  if (!usable(state, pairs)) return;
+  std::vector<PaddedText> buffers = buffers_for(pairs.xml);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+      refill(buffers[i], pairs.xml[i]);
+      benchmark::DoNotOptimize(kiroku::read_play_log(buffers[i]));
+    }
+  }
+  report(state, pairs.xml_bytes, pairs.xml.size());
+}
+
+void json_pipeline(benchmark::State& state) {
+  const Pairs& pairs = official_pairs();
+  if (!usable(state, pairs)) return;
+  std::vector<PaddedText> texts;
+  for (const std::string& json : pairs.json) texts.push_back(PaddedText::copy_of(json));
+  for (auto _ : state) {
+    for (PaddedText& text : texts) benchmark::DoNotOptimize(kiroku::convert_text(text));
+  }
+  report(state, pairs.json_bytes, texts.size());
+}
+
+void xml_pipeline(benchmark::State& state) {
+  const Pairs& pairs = official_pairs();
+  if (!usable(state, pairs)) return;
+  std::vector<PaddedText> buffers = buffers_for(pairs.xml);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+      refill(buffers[i], pairs.xml[i]);
+      benchmark::DoNotOptimize(kiroku::convert_text(buffers[i]));
+    }
+  }
+  report(state, pairs.xml_bytes, pairs.xml.size());
+}
+
+BENCHMARK(json_read);
+BENCHMARK(xml_copy);
+BENCHMARK(xml_read);
+BENCHMARK(json_pipeline);
+BENCHMARK(xml_pipeline);
+
+}  // namespace
+
+BENCHMARK_MAIN();
