@@ -22,37 +22,6 @@ std::expected<void, ConversionError> HandWriter::new_dora() {
   return {};
 }
 
-std::expected<void, ConversionError> HandWriter::begin_take() {
-  // A kan's consequences wait until play goes on after it: a robbed kan
-  // reveals nothing.
-  const After after = std::exchange(after_, After::Nothing);
-  if (after == After::Kakan) dora_after_discard_ = true;  // revealed after the replacement draw
-  if (after == After::Ankan) {
-    if (auto dora = new_dora(); !dora) return dora;
-  }
-  // The declaration stands once the next player has moved without winning
-  // on the riichi tile.
-  if (riichi_pending_) {
-    riichi_pending_ = false;
-    events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
-  }
-  return {};
-}
-
-std::expected<void, ConversionError> HandWriter::tsumo(const event::Tsumo& tsumo) {
-  if (std::exchange(replacement_due_, false)) {
-    dora_after_discard_ = true;  // the daiminkan's own dora, before the next discard
-  } else if (auto begun = begin_take(); !begun) {
-    return begun;
-  }
-  if (dora_before_draw_) {
-    if (auto dora = new_dora(); !dora) return dora;
-    dora_before_draw_ = false;
-  }
-  events_.emplace_back(std::in_place_type<event::Tsumo>, tsumo);
-  return {};
-}
-
 std::expected<void, ConversionError> HandWriter::chi(const event::Chi& chi) {
   if (std::exchange(replacement_due_, false)) {
     dora_after_discard_ = true;
@@ -86,16 +55,6 @@ std::expected<void, ConversionError> HandWriter::daiminkan(const event::Daiminka
   }
   events_.emplace_back(std::in_place_type<event::Daiminkan>, daiminkan);
   replacement_due_ = true;
-  return {};
-}
-
-std::expected<void, ConversionError> HandWriter::dahai(const event::Dahai& dahai) {
-  if (dora_after_discard_) {
-    if (auto dora = new_dora(); !dora) return dora;
-    dora_after_discard_ = false;
-  }
-  events_.emplace_back(std::in_place_type<event::Dahai>, dahai);
-  riichi_pending_ = false;
   return {};
 }
 

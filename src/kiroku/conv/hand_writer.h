@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <expected>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "kiroku/conv/conversion_error.h"
@@ -69,7 +70,6 @@ class HandWriter {
   // What the step before a take still owes once play goes on: the dora of a
   // closed kan, the due mark of an added kan, a riichi's acceptance.
   [[nodiscard]] std::expected<void, ConversionError> begin_take();
-  [[nodiscard]] std::expected<void, ConversionError> discard_step(bool reveals_due_dora, bool delays_due_dora);
 
   HandId hand_;
   std::span<const Tile> dora_indicators_;
@@ -82,5 +82,48 @@ class HandWriter {
   event::Seat declarer_ = 0;         // of the pending riichi
   After after_ = After::Nothing;     // the last discard step was a kan
 };
+
+// Inline: both walks call these for nearly every step of play.
+
+inline std::expected<void, ConversionError> HandWriter::begin_take() {
+  // A kan's consequences wait until play goes on after it: a robbed kan
+  // reveals nothing.
+  const After after = std::exchange(after_, After::Nothing);
+  if (after == After::Kakan) dora_after_discard_ = true;  // revealed after the replacement draw
+  if (after == After::Ankan) {
+    if (auto dora = new_dora(); !dora) return dora;
+  }
+  // The declaration stands once the next player has moved without winning
+  // on the riichi tile.
+  if (riichi_pending_) {
+    riichi_pending_ = false;
+    events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
+  }
+  return {};
+}
+
+inline std::expected<void, ConversionError> HandWriter::tsumo(const event::Tsumo& tsumo) {
+  if (std::exchange(replacement_due_, false)) {
+    dora_after_discard_ = true;  // the daiminkan's own dora, before the next discard
+  } else if (auto begun = begin_take(); !begun) {
+    return begun;
+  }
+  if (dora_before_draw_) {
+    if (auto dora = new_dora(); !dora) return dora;
+    dora_before_draw_ = false;
+  }
+  events_.emplace_back(std::in_place_type<event::Tsumo>, tsumo);
+  return {};
+}
+
+inline std::expected<void, ConversionError> HandWriter::dahai(const event::Dahai& dahai) {
+  if (dora_after_discard_) {
+    if (auto dora = new_dora(); !dora) return dora;
+    dora_after_discard_ = false;
+  }
+  events_.emplace_back(std::in_place_type<event::Dahai>, dahai);
+  riichi_pending_ = false;
+  return {};
+}
 
 }  // namespace kiroku::conv

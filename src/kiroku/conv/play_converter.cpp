@@ -53,14 +53,17 @@ class PlayWalk {
   }
 
  private:
-  // Red fives keep their place after the plain fives of their suit, as
-  // Tenhou's own lists order tiles.
-  std::uint16_t order_key(TileId id) const noexcept {
-    return static_cast<std::uint16_t>((id / 4) * 8 + (red_fives_ && is_red_five_id(id) ? 4 : 0) + id % 4);
-  }
+  // Tiles in id order, except that a red five (copy 0 of its five) comes
+  // after the plain fives of its suit, as Tenhou's own lists order tiles.
   template <std::size_t N>
   std::array<Tile, N> tiles_in_order(std::array<TileId, N> ids) const {
-    std::sort(ids.begin(), ids.end(), [&](TileId a, TileId b) { return order_key(a) < order_key(b); });
+    std::sort(ids.begin(), ids.end());
+    if (red_fives_) {
+      for (std::size_t i = N; i-- > 0;) {
+        if (!is_red_five_id(ids[i])) continue;
+        for (std::size_t k = i; k + 1 < N && ids[k + 1] / 4 == ids[i] / 4; ++k) std::swap(ids[k], ids[k + 1]);
+      }
+    }
     std::array<Tile, N> out;
     for (std::size_t i = 0; i < N; ++i) out[i] = tile(ids[i]);
     return out;

@@ -131,6 +131,8 @@ class XmlLogReader {
   }
   bool read_tile_list(pugi::xml_node element, const char* name, std::size_t count, TileId* out,
                       std::vector<TileId>* list);
+  bool read_tile_list(pugi::xml_node element, std::string_view name, const char* value, std::size_t count, TileId* out,
+                      std::vector<TileId>* list);
   bool read_score_changes(pugi::xml_node element, Scores& deltas);
 
   // --- elements -------------------------------------------------------
@@ -166,14 +168,19 @@ bool XmlLogReader::read_number(pugi::xml_node element, const char* name, Number 
   return true;
 }
 
-// Reads a comma-separated list of tile ids: exactly `count` of them into
-// `out`, or any number (none included) appended to `list`.  Every hand's four
-// starting hands go through here: the digits are read in one pass.
+// Reads the comma-separated tile ids of attribute `name`: exactly `count`
+// of them into `out`, or any number (none included) appended to `list`.
+// Every hand's four starting hands go through here: the digits are read in
+// one pass.
 bool XmlLogReader::read_tile_list(pugi::xml_node element, const char* name, std::size_t count, TileId* out,
                                   std::vector<TileId>* list) {
   const pugi::xml_attribute attribute = element.attribute(name);
   if (!attribute) return fail(element, "missing attribute " + std::string(name));
-  const char* next = attribute.value();
+  return read_tile_list(element, name, attribute.value(), count, out, list);
+}
+
+bool XmlLogReader::read_tile_list(pugi::xml_node element, std::string_view name, const char* next, std::size_t count,
+                                  TileId* out, std::vector<TileId>* list) {
   std::size_t found = 0;
   while (*next != '\0') {
     unsigned id = 0;
@@ -251,9 +258,23 @@ bool XmlLogReader::read_hand_start(pugi::xml_node element, PlayLog& out) {
   // of two costs more than the few bytes a shorter hand leaves unused.
   hand.actions.reserve(kTypicalHandSteps);
 
+  // One pass over the attributes rather than a search for each of the seven.
+  enum Field : std::size_t { kSeed, kTen, kOya, kHai0, kFieldCount = kHai0 + kSeatCount };
+  static constexpr std::array<std::string_view, kFieldCount> kFieldNames = {"seed", "ten",  "oya", "hai0",
+                                                                            "hai1", "hai2", "hai3"};
+  std::array<const char*, kFieldCount> values{};
+  for (pugi::xml_attribute attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute()) {
+    const std::string_view name = attribute.name();
+    for (std::size_t field = 0; field < kFieldCount; ++field) {
+      if (name == kFieldNames[field] && values[field] == nullptr) values[field] = attribute.value();
+    }
+  }
+  for (std::size_t field = 0; field < kFieldCount; ++field) {
+    if (values[field] == nullptr) return fail(element, "missing attribute " + std::string(kFieldNames[field]));
+  }
+
   // "seed": round, honba, riichi sticks, the two dice, the dora indicator.
-  const auto seed = attribute(element, "seed");
-  if (!seed) return false;
+  const std::optional<std::string_view> seed = values[kSeed];
   std::array<unsigned, 6> numbers{};
   std::size_t found = 0;
   bool valid = true;
@@ -272,8 +293,7 @@ bool XmlLogReader::read_hand_start(pugi::xml_node element, PlayLog& out) {
                    .deposits = static_cast<std::uint8_t>(numbers[2])};
   hand.dora_indicators.push_back(static_cast<TileId>(numbers[5]));
 
-  const auto ten = attribute(element, "ten");
-  if (!ten) return false;
+  const std::optional<std::string_view> ten = values[kTen];
   constexpr std::int32_t kLimit = std::numeric_limits<std::int32_t>::max() / kPointsPerUnit;
   found = 0;
   for_each_field(*ten, [&](std::string_view field) {
@@ -284,13 +304,15 @@ bool XmlLogReader::read_hand_start(pugi::xml_node element, PlayLog& out) {
   });
   if (!valid || found != kSeatCount) return fail_attribute(element, "ten", "is not four scores in hundreds");
 
-  if (!read_seat(element, "oya", hand.dealer)) return false;
+  const auto dealer = parse_number<std::uint8_t>(values[kOya], 0, kSeatCount - 1);
+  if (!dealer) return fail_attribute(element, "oya", "is not a number from 0 to 3");
+  hand.dealer = *dealer;
   if (hand.dealer != hand.id.hand_index % kSeatCount) {
     return fail_attribute(element, "oya", "does not name the dealer of round " + std::to_string(numbers[0]));
   }
-  static constexpr const char* kHandAttributes[kSeatCount] = {"hai0", "hai1", "hai2", "hai3"};
   for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
-    if (!read_tile_list(element, kHandAttributes[seat], kStartingHandSize, hand.starting_hands[seat].data(), nullptr)) {
+    if (!read_tile_list(element, kFieldNames[kHai0 + seat], values[kHai0 + seat], kStartingHandSize,
+                        hand.starting_hands[seat].data(), nullptr)) {
       return false;
     }
   }
@@ -423,7 +445,8 @@ bool XmlLogReader::read(const pugi::xml_document& document, PlayLog& out) {
   }
   if (std::string_view(root.name()) != "mjloggm") return fail(root, "not a Tenhou XML log (its root is not <mjloggm>)");
   for (pugi::xml_node element = root.first_child(); element; element = element.next_sibling()) {
-    if (element.type() != pugi::node_element) continue;
+    // Only elements have names; text between them is passed over by the
+    // name's dispatch like an element of no meaning.
     if (!read_element(element, out)) return false;
     // A three-player game is refused by its type alone; its elements follow
     // rules of their own, so they are not read.

@@ -15,6 +15,14 @@ constexpr std::string_view kInit =
     R"(hai0="0,1,2,3,4,5,6,7,8,9,10,11,12" hai1="13,14,15,16,17,18,19,20,21,22,23,24,25" )"
     R"(hai2="26,27,28,29,30,31,32,33,34,35,36,37,38" hai3="39,40,41,42,43,44,45,46,47,48,49,50,51"/>)";
 
+// The INIT above with one attribute's value replaced.
+std::string init_with(std::string_view attribute, std::string_view value) {
+  std::string init(kInit);
+  const std::size_t start = init.find(" " + std::string(attribute) + "=\"") + attribute.size() + 3;
+  init.replace(start, init.find('"', start) - start, value);
+  return init;
+}
+
 std::string mjlog(std::string_view body, std::string_view go = R"(<GO type="169"/>)") {
   return "<mjloggm ver=\"2.3\">" + std::string(go) + std::string(kNames) + std::string(body) + "</mjloggm>";
 }
@@ -89,16 +97,12 @@ TEST(xml_log_reader_test, every_refusal_names_the_element_and_its_place) {
       {mjlog("<T52/>"), "play before the first <INIT>"},
       {"<mjloggm>" + init + "</mjloggm>", "<INIT> at byte 10: a hand starts before the game type <GO>"},
       {mjlog("<INIT/>"), "<INIT> at byte 101: missing attribute seed"},
-      {mjlog(init.substr(0, init.find("hai2")) + "hai2=\"1,2\"/>"),
-       "<INIT> at byte 101: attribute hai2 holds 2 tiles, expected 13"},
-      {mjlog(init.substr(0, init.find("hai2")) + "hai2=\"1,2,3,4,5,6,7,8,9,10,11,12,136\"/>"),
+      {mjlog(init_with("hai2", "1,2")), "<INIT> at byte 101: attribute hai2 holds 2 tiles, expected 13"},
+      {mjlog(init_with("hai2", "1,2,3,4,5,6,7,8,9,10,11,12,136")),
        "attribute hai2 holds something that is not a tile id from 0 to 135"},
-      {mjlog(R"(<INIT seed="5,1,2,3,4,135" ten="250,250,250,250" oya="2"/>)"),
-       "attribute oya does not name the dealer of round 5"},
-      {mjlog(R"(<INIT seed="5,1,2,3,4" ten="250,250,250,250" oya="1"/>)"),
-       "attribute seed is not round, honba, sticks, two dice and a tile id"},
-      {mjlog(R"(<INIT seed="5,1,2,3,4,135" ten="250,250,+250,250" oya="1"/>)"),
-       "attribute ten is not four scores in hundreds"},
+      {mjlog(init_with("oya", "2")), "attribute oya does not name the dealer of round 5"},
+      {mjlog(init_with("seed", "5,1,2,3,4")), "attribute seed is not round, honba, sticks, two dice and a tile id"},
+      {mjlog(init_with("ten", "250,250,+250,250")), "attribute ten is not four scores in hundreds"},
       {mjlog(init + "<D136/>"), "<D136> at byte 333: tile id 136 is not from 0 to 135"},
       {mjlog(init + R"(<N who="1" m="32"/>)"), "<N> at byte 333: attribute m is not the code of a four-player call"},
       {mjlog(init + R"(<N who="4" m="1024"/>)"), "attribute who is not a number from 0 to 3"},
