@@ -308,16 +308,6 @@ void read_log(benchmark::State& state, const Inputs& (*inputs_of)()) {
   });
 }
 
-// Today's On-Demand reader alone, without the direct reader in front.
-void read_log_on_demand(benchmark::State& state, const Inputs& (*inputs_of)()) {
-  const Inputs& inputs = inputs_of();
-  if (!usable(state, inputs)) return;
-  time_passes(state, inputs, [](const PaddedText& text) {
-    auto log = kiroku::detail::read_raw_log_on_demand(text);
-    benchmark::DoNotOptimize(log);
-  });
-}
-
 void plain_walk(benchmark::State& state, const Inputs& (*inputs_of)()) {
   const Inputs& inputs = inputs_of();
   if (!usable(state, inputs)) return;
@@ -337,14 +327,11 @@ void plain_walk(benchmark::State& state, const Inputs& (*inputs_of)()) {
 }
 
 BENCHMARK_CAPTURE(read_log, realistic_game, realistic_game);
-BENCHMARK_CAPTURE(read_log_on_demand, realistic_game, realistic_game);
 BENCHMARK_CAPTURE(plain_walk, realistic_game, realistic_game);
 BENCHMARK_CAPTURE(read_log, real_corpus, real_corpus);
-BENCHMARK_CAPTURE(read_log_on_demand, real_corpus, real_corpus);
 BENCHMARK_CAPTURE(plain_walk, real_corpus, real_corpus);
 #ifdef KIROKU_HAVE_SIM
 BENCHMARK_CAPTURE(read_log, generated_games, generated_games);
-BENCHMARK_CAPTURE(read_log_on_demand, generated_games, generated_games);
 BENCHMARK_CAPTURE(plain_walk, generated_games, generated_games);
 #endif
 

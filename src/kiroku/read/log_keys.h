@@ -1,5 +1,5 @@
-// What both log readers share: the keys of the records, in declaration
-// order (the array form's order), and small lexical tests.
+// The keys of the records, in declaration order (the array form's order),
+// and small lexical tests.
 #pragma once
 
 #include <array>

@@ -19,7 +19,6 @@
 
 #include "kiroku/io/quoted_text.h"
 #include "kiroku/json_value.h"
-#include "kiroku/read/direct_log_reader.h"
 #include "kiroku/read/log_keys.h"
 #include "kiroku/read/read_messages.h"
 #include "kiroku/tile.h"
@@ -184,9 +183,7 @@ class LogReader {
  public:
   explicit LogReader(od::parser& parser) : parser_(parser) {}
 
-  // With `direct` false, only the On-Demand reader reads (for tests that
-  // compare the two).
-  std::expected<RawLog, ReadError> read(const PaddedText& text, bool direct = true);
+  std::expected<RawLog, ReadError> read(const PaddedText& text);
 
  private:
   // --- failure --------------------------------------------------------
@@ -961,7 +958,7 @@ bool LogReader::read_document(od::document& doc, RawLog& out) {
   return true;
 }
 
-std::expected<RawLog, ReadError> LogReader::read(const PaddedText& text, bool direct) {
+std::expected<RawLog, ReadError> LogReader::read(const PaddedText& text) {
   const std::string_view view = text.view();
   const std::size_t start = view.find_first_not_of(" \t\n\r");
   if (start == std::string_view::npos) return std::unexpected(ReadError{"malformed JSON: EOF while parsing a value"});
@@ -970,10 +967,6 @@ std::expected<RawLog, ReadError> LogReader::read(const PaddedText& text, bool di
                            (first >= '0' && first <= '9') || first == 't' || first == 'f' || first == 'n';
   // Covers a byte-order mark, which is not whitespace.
   if (!value_start) return std::unexpected(ReadError{"malformed JSON: expected value"});
-
-  // Most logs are taken by the direct reader; the rest, and every one with
-  // something to complain about, are read again from the start here.
-  if (RawLog log; direct && detail::read_log_directly(text, log)) return log;
 
   tile_scratch_.reserve(8);
   action_scratch_.reserve(64);
@@ -993,11 +986,6 @@ std::expected<RawLog, ReadError> read_raw_log(const PaddedText& text) {
   // One parser per thread keeps its buffers between calls.
   thread_local od::parser parser;
   return LogReader(parser).read(text);
-}
-
-std::expected<RawLog, ReadError> detail::read_raw_log_on_demand(const PaddedText& text) {
-  thread_local od::parser parser;
-  return LogReader(parser).read(text, false);
 }
 
 }  // namespace kiroku

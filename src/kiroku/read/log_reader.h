@@ -20,13 +20,4 @@ struct ReadError {
 // else after it, and a byte-order mark before it, is refused.
 [[nodiscard]] std::expected<RawLog, ReadError> read_raw_log(const PaddedText& text);
 
-namespace detail {
-
-// The same without the direct reader's fast path: every document goes
-// through the On-Demand reader.  For tests that hold the two readers to one
-// result.
-[[nodiscard]] std::expected<RawLog, ReadError> read_raw_log_on_demand(const PaddedText& text);
-
-}  // namespace detail
-
 }  // namespace kiroku

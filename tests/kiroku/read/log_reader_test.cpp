@@ -374,37 +374,5 @@ TEST(log_reader_test, every_real_four_player_log_reads) {
   }
 }
 
-// Most logs are read by the direct reader; whatever it takes must read to
-// the same record through the On-Demand reader, and what it declines must
-// fail with the same message.
-TEST(log_reader_test, direct_and_on_demand_readers_agree) {
-  std::vector<std::string> texts = {
-      file_text(std::filesystem::path(KIROKU_TEST_DATA_DIR) / "realistic_game.json"),
-      document_with_hand(hand_entry()),
-      document_with_hand(hand_entry({{16, R"(["\u548c\u4e86",[0,-1000,1000,0],[2,1,2,[1e400,-0,1.5e-3,{"a":[]}]]])"}})),
-      document_with_hand(hand_entry({{5, R"([11,"c121314",0,60,255,53])"}})),
-      R"({"log":[],"name":["\"","\\","\n",""],"rule":{"disp":"\u6771","aka":1},"x":[tru]})",
-      R"({"log":[],"name":["a","b","c","d"],"rule":{},"ratingc":"PF4","lobby":-1,"dan":[],"rate":[1,2.5],"sx":["M"]})",
-      R"( {"log":[],"name":["a","b","c","d"],"rule":[]} x)",
-      R"({"log":[],"name":["a","b","c","d"],"rule":{"aka":256}})",
-  };
-  const std::filesystem::path dir = KIROKU_CORPUS_DIR;
-  if (std::filesystem::is_directory(dir)) {
-    for (const auto& path : corpus_files(dir)) texts.push_back(file_text(path));
-  }
-  for (const std::string& text : texts) {
-    SCOPED_TRACE(text.substr(0, 80));
-    const PaddedText padded = PaddedText::copy_of(text);
-    auto both = read_raw_log(padded);
-    auto on_demand = detail::read_raw_log_on_demand(padded);
-    ASSERT_EQ(both.has_value(), on_demand.has_value());
-    if (both) {
-      EXPECT_TRUE(*both == *on_demand);
-    } else {
-      EXPECT_EQ(both.error().message, on_demand.error().message);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace kiroku
