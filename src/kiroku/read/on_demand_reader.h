@@ -1,0 +1,201 @@
+// The log reader's own declarations, shared by the .cpp files of this
+// folder and by nothing else: the other stages include log_reader.h, and
+// simdjson stays behind it.
+#pragma once
+
+#include <simdjson.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kiroku/json_value.h"
+#include "kiroku/log_record.h"
+#include "kiroku/read/log_reader.h"
+#include "kiroku/read/read_messages.h"
+
+namespace kiroku::detail {
+
+namespace od = simdjson::ondemand;
+using simdjson::error_code;
+
+// A container at this nesting level (the document's outermost container is
+// level 1) is refused wherever a value is read into a record or a generic
+// value.  Skipped members are exempt.
+constexpr int kMaxNesting = 128;
+
+// A hand entry sits in the hand list of the document: level 3.
+constexpr int kHandLevel = 3;
+
+constexpr std::string_view kNoActionItem = "data did not match any variant of untagged enum ActionItem";
+constexpr std::string_view kNoResultItem = "data did not match any variant of untagged enum ResultItem";
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+// A JSON number in the form it was written: a non-negative integer, a
+// negative integer, or floating point (a fraction or exponent, "-0", or an
+// integer too large for 64 bits).
+struct Number {
+  enum class Kind : std::uint8_t { kUnsigned, kSigned, kFloat };
+  Kind kind = Kind::kUnsigned;
+  std::uint64_t unsigned_value = 0;
+  std::int64_t signed_value = 0;
+  double float_value = 0.0;
+
+  static Number of_unsigned(std::uint64_t v) { return {Kind::kUnsigned, v, 0, 0.0}; }
+  static Number of_signed(std::int64_t v) { return {Kind::kSigned, 0, v, 0.0}; }
+  static Number of_float(double v) { return {Kind::kFloat, 0, 0, v}; }
+
+  std::string description() const {
+    switch (kind) {
+      case Kind::kUnsigned: return "integer `" + std::to_string(unsigned_value) + "`";
+      case Kind::kSigned: return "integer `" + std::to_string(signed_value) + "`";
+      case Kind::kFloat: break;
+    }
+    return "floating point `" + float_text(float_value) + "`";
+  }
+
+  JsonValue to_json() const {
+    switch (kind) {
+      case Kind::kUnsigned: return JsonValue{unsigned_value};
+      case Kind::kSigned: return JsonValue{signed_value};
+      case Kind::kFloat: break;
+    }
+    return JsonValue{float_value};
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Iteration helpers: thin wrappers over the On-Demand iterators that report
+// errors as codes.  Every value they hand out points into the parser's
+// current document and lives only until the next element is requested.
+
+// The children of an open array (its elements) or object (its members),
+// one at a time.
+template <typename Iterator, typename Child>
+class Children {
+ public:
+  explicit Children(Iterator it) noexcept : it_(it) {}
+
+  // The next child, or `has` false at the closing bracket or brace.
+  [[gnu::always_inline]] error_code next(Child& child, bool& has) noexcept {
+    if (started_) ++it_;
+    started_ = true;
+    has = it_ != it_;  // the comparison only asks whether the container is still open
+    if (!has) return simdjson::SUCCESS;
+    return (*it_).get(child);
+  }
+
+ private:
+  Iterator it_;
+  bool started_ = false;
+};
+
+using Elements = Children<od::array_iterator, od::value>;
+using Members = Children<od::object_iterator, od::field>;
+
+// One open container of a skipped value.
+struct SkipFrame {
+  od::array_iterator elements;
+  od::object_iterator members;
+  bool is_object = false;
+  bool started = false;
+};
+
+// ---------------------------------------------------------------------------
+// The reader
+
+// Reads one document into a RawLog.  Each member reads one kind of value
+// and returns false at the first failure, with its message in error_; the
+// members are defined by job: numbers.cpp, generic_values.cpp (values of
+// any kind), skipped_values.cpp (members no record lists) and log_reader.cpp
+// (the records and the document).
+class LogReader {
+ public:
+  explicit LogReader(od::parser& parser) : parser_(parser) {}
+
+  std::expected<RawLog, ReadError> read(const PaddedText& text);
+
+ private:
+  // --- failure --------------------------------------------------------
+  bool fail(std::string message) {
+    error_ = std::move(message);
+    return false;
+  }
+  bool fail(std::string_view message) { return fail(std::string(message)); }
+  bool fail_json(error_code code) { return fail(std::string("malformed JSON: ") + simdjson::error_message(code)); }
+  bool fail_syntax(std::string_view what) { return fail("malformed JSON: " + std::string(what)); }
+  bool fail_nesting() { return fail_syntax("recursion limit exceeded (containers nested 128 levels deep)"); }
+  bool fail_extra_element(std::string_view expected) {
+    return fail("malformed JSON: trailing characters in array, expected " + std::string(expected));
+  }
+
+  // --- value kinds and descriptions ----------------------------------
+  bool type_of(od::value& value, od::json_type& type) {
+    if (const error_code e = value.type().get(type)) return fail_json(e);
+    return true;
+  }
+  bool read_number(od::value& value, Number& out);
+  bool check_literal(od::value& value, od::json_type type);
+  bool describe(od::value& value, std::string& found);
+  bool fail_type(od::value& value, std::string_view expected) {
+    std::string found;
+    if (!describe(value, found)) return false;
+    return fail(type_message(found, expected));
+  }
+  bool open_array(od::value& value, std::string_view expected, od::array_iterator& it);
+
+  // --- scalars ----------------------------------------------------------
+  bool fail_integer(od::value& value, std::string_view expected);
+  bool read_u8(od::value& value, std::uint8_t& out);
+  bool read_i32(od::value& value, std::int32_t& out);
+  bool read_f64(od::value& value, double& out);
+  bool read_string(od::value& value, std::string& out);
+  bool read_tile(od::value& value, Tile& out);
+  bool is_null(od::value& value, bool& null);
+
+  // --- lists and fixed arrays -----------------------------------------
+  template <typename T, typename ReadElement>
+  bool read_list(od::value& value, std::vector<T>& out, ReadElement read_element);
+  template <typename ReadElement>
+  bool read_exactly(od::value& value, std::size_t count, std::string_view name, std::string_view length_text,
+                    ReadElement read_element);
+  template <typename T, typename ReadValue>
+  bool read_optional(od::value& value, std::optional<T>& out, ReadValue read_value);
+
+  // --- generic values and skipping ------------------------------------
+  bool read_generic(od::value& value, int level, JsonValue* out);
+  bool skip_value(od::value& value);
+  bool check_skipped_scalar(od::value& value, od::json_type type);
+
+  // --- records ----------------------------------------------------------
+  template <std::size_t N, typename ReadField>
+  bool read_record_object(od::value& value, const std::array<std::string_view, N>& keys, std::array<bool, N>& seen,
+                          ReadField read_field);
+  bool read_document(od::document& doc, RawLog& out);
+  bool read_raw_log_object(od::value& value, RawLog& out);
+  bool read_raw_log_array(od::value& value, RawLog& out);
+  bool read_raw_log_field(std::size_t index, od::value& value, RawLog& out);
+  bool read_rule(od::value& value, Rule& out);
+  bool read_rule_field(std::size_t index, od::value& value, Rule& out);
+  bool read_hand(od::value& value, int level, HandEntry& out);
+  bool read_hand_id(od::value& value, HandId& out);
+  bool read_action_item(od::value& value, int level, ActionItem& out);
+  bool read_result_item(od::value& value, int level, ResultItem& out);
+  bool read_result_array(od::value& value, int level, ResultItem& out);
+  bool describe_root_scalar(od::document& doc);
+
+  od::parser& parser_;
+  std::string error_;
+  std::vector<SkipFrame> skip_stack_;
+  std::vector<Tile> tile_scratch_;
+  std::vector<ActionItem> action_scratch_;
+};
+
+}  // namespace kiroku::detail
