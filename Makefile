@@ -53,6 +53,7 @@ bench: deps
 	$(CONFIGURE) -B build-bench -DCMAKE_BUILD_TYPE=Release -DKIROKU_BENCH=ON
 	cmake --build build-bench -j $(JOBS)
 	build-bench/bench/kiroku_bench
+	build-bench/bench/kiroku_read_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN) build-bench

@@ -1,5 +1,6 @@
 #include "kiroku/read/log_reader.h"
 
+#include <algorithm>  // all_of
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,95 @@ namespace detail {
 
 static_assert(PaddedText::kPadding >= simdjson::SIMDJSON_PADDING,
               "the reader's input must carry the slack simdjson scans into");
+
+namespace {
+
+// A take or discard entry that is an integer of 0..255: the tile when it is
+// a tile code, and the number itself otherwise (60, the discard of the
+// drawn tile, among them).
+ActionItem action_item_of_code(std::uint8_t code) {
+  if (const auto tile = tile_from_code(code)) return *tile;
+  return code;
+}
+
+// Whether a number of a result entry can be one of its four score changes.
+bool is_score_change(const Number& number) {
+  return (number.kind == Number::Kind::kUnsigned &&
+          number.unsigned_value <= std::uint64_t{std::numeric_limits<std::int32_t>::max()}) ||
+         (number.kind == Number::Kind::kSigned && number.signed_value >= std::numeric_limits<std::int32_t>::min());
+}
+
+std::int32_t score_change_of(const Number& number) {
+  return number.kind == Number::Kind::kUnsigned ? static_cast<std::int32_t>(number.unsigned_value)
+                                                : static_cast<std::int32_t>(number.signed_value);
+}
+
+// Flat entries as the fields take them.  Each takes what the entry-by-entry
+// reading of the same field takes and declines the rest, which that
+// reading then reads again and explains.
+
+bool u8_of(const FlatEntry& entry, std::uint8_t& out) {
+  if (entry.is_string || entry.integer < 0 || entry.integer > std::numeric_limits<std::uint8_t>::max()) return false;
+  out = static_cast<std::uint8_t>(entry.integer);
+  return true;
+}
+
+bool i32_of(const FlatEntry& entry, std::int32_t& out) {
+  if (entry.is_string || entry.integer < std::numeric_limits<std::int32_t>::min() ||
+      entry.integer > std::numeric_limits<std::int32_t>::max()) {
+    return false;
+  }
+  out = static_cast<std::int32_t>(entry.integer);
+  return true;
+}
+
+bool tile_of(const FlatEntry& entry, Tile& out) {
+  std::uint8_t code = 0;
+  if (!u8_of(entry, code)) return false;
+  const auto tile = tile_from_code(code);
+  if (!tile) return false;
+  out = *tile;
+  return true;
+}
+
+// Appends the entry to `out` as the take or discard it is.
+bool append_action_item(const FlatEntry& entry, std::vector<ActionItem>& out) {
+  if (entry.is_string) {
+    out.emplace_back(std::in_place_type<std::string>, entry.text);
+    return true;
+  }
+  std::uint8_t code = 0;
+  if (!u8_of(entry, code)) return false;
+  out.push_back(action_item_of_code(code));
+  return true;
+}
+
+Number number_of(const FlatEntry& entry) {
+  return entry.integer >= 0 ? Number::of_unsigned(static_cast<std::uint64_t>(entry.integer))
+                            : Number::of_signed(entry.integer);
+}
+
+// Fills `out` from flat entries when there are exactly N and each converts.
+template <typename T, std::size_t N, typename Convert>
+bool take_flat(const std::vector<FlatEntry>& entries, std::array<T, N>& out, Convert convert) {
+  if (entries.size() != N) return false;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (!convert(entries[i], out[i])) return false;
+  }
+  return true;
+}
+
+// The same for a list of any length, sized once.
+template <typename T, typename Convert>
+bool take_flat(const std::vector<FlatEntry>& entries, std::vector<T>& out, Convert convert) {
+  out.resize(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!convert(entries[i], out[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Strings, tiles and null
@@ -94,11 +184,7 @@ bool LogReader::read_action_item(od::value& value, int level, ActionItem& out) {
   std::uint64_t code = 0;
   if (value.get_uint64().get(code) == simdjson::SUCCESS) {
     if (code > std::numeric_limits<std::uint8_t>::max()) return fail(kNoActionItem);
-    if (const auto tile = tile_from_code(static_cast<std::uint8_t>(code))) {
-      out = *tile;
-    } else {
-      out = static_cast<std::uint8_t>(code);
-    }
+    out = action_item_of_code(static_cast<std::uint8_t>(code));
     return true;
   }
   od::json_type type{};
@@ -145,6 +231,22 @@ bool LogReader::read_result_item(od::value& value, int level, ResultItem& out) {
 // longer be four score changes, then it continues as generic values.
 bool LogReader::read_result_array(od::value& value, int level, ResultItem& out) {
   if (level >= kMaxNesting) return fail_nesting();
+  if (scan_flat(value)) {
+    if (flat_.size() == kSeatCount && std::all_of(flat_.begin(), flat_.end(), [](const FlatEntry& entry) {
+          return !entry.is_string && is_score_change(number_of(entry));
+        })) {
+      Scores& deltas = out.emplace<Scores>();
+      for (std::size_t i = 0; i < kSeatCount; ++i) deltas[i] = score_change_of(number_of(flat_[i]));
+      return true;
+    }
+    auto& values = out.emplace<std::vector<JsonValue>>();
+    values.reserve(flat_.size());
+    for (const FlatEntry& entry : flat_) {
+      values.push_back(entry.is_string ? JsonValue{std::string(entry.text)} : number_of(entry).to_json());
+    }
+    return true;
+  }
+
   od::array_iterator it;
   if (!open_array(value, "a sequence", it)) return false;
   Elements elements(it);
@@ -163,11 +265,7 @@ bool LogReader::read_result_array(od::value& value, int level, ResultItem& out) 
       Number number;
       if (type == od::json_type::number) {
         if (!read_number(element, number)) return false;
-        const bool fits =
-            (number.kind == Number::Kind::kUnsigned &&
-             number.unsigned_value <= std::uint64_t{std::numeric_limits<std::int32_t>::max()}) ||
-            (number.kind == Number::Kind::kSigned && number.signed_value >= std::numeric_limits<std::int32_t>::min());
-        if (fits && held_count < held.size()) {
+        if (is_score_change(number) && held_count < held.size()) {
           held[held_count++] = number;
           continue;
         }
@@ -185,10 +283,7 @@ bool LogReader::read_result_array(od::value& value, int level, ResultItem& out) 
   if (values != nullptr) return true;
   if (held_count == held.size()) {
     Scores& deltas = out.emplace<Scores>();
-    for (std::size_t i = 0; i < held.size(); ++i) {
-      deltas[i] = held[i].kind == Number::Kind::kUnsigned ? static_cast<std::int32_t>(held[i].unsigned_value)
-                                                          : static_cast<std::int32_t>(held[i].signed_value);
-    }
+    for (std::size_t i = 0; i < held.size(); ++i) deltas[i] = score_change_of(held[i]);
     return true;
   }
   auto& short_list = out.emplace<std::vector<JsonValue>>();
@@ -242,6 +337,10 @@ bool LogReader::read_optional(od::value& value, std::optional<T>& out, ReadValue
 }
 
 bool LogReader::read_hand_id(od::value& value, HandId& out) {
+  if (std::array<std::uint8_t, 3> id{}; scan_flat(value) && take_flat(flat_, id, u8_of)) {
+    out = HandId{id[0], id[1], id[2]};
+    return true;
+  }
   return read_exactly(value, 3, "tuple struct Inner", "tuple struct Inner with 3 elements",
                       [&](od::value& element, std::size_t i) {
                         std::uint8_t* fields[] = {&out.hand_index, &out.honba, &out.deposits};
@@ -251,9 +350,11 @@ bool LogReader::read_hand_id(od::value& value, HandId& out) {
 
 bool LogReader::read_hand(od::value& value, int level, HandEntry& out) {
   const int entry_level = level + 2;  // inside the hand's lists
-  // Lists are read into reused scratch space and then moved into a vector
-  // of their exact size: one allocation per list, and no slack kept.
+  // Lists go into vectors of their exact size: one allocation per list, and
+  // no slack kept.  A flat list is counted before anything is stored; one
+  // read entry by entry goes into reused scratch space first.
   const auto read_tile_list = [&](od::value& list, std::vector<Tile>& tiles) {
+    if (scan_flat(list) && take_flat(flat_, tiles, tile_of)) return true;
     tile_scratch_.clear();
     if (!read_list(list, tile_scratch_, [&](od::value& element, Tile& tile) { return read_tile(element, tile); })) {
       return false;
@@ -262,6 +363,14 @@ bool LogReader::read_hand(od::value& value, int level, HandEntry& out) {
     return true;
   };
   const auto read_action_list = [&](od::value& list, std::vector<ActionItem>& items) {
+    if (scan_flat(list)) {
+      items.clear();
+      items.reserve(flat_.size());
+      if (std::all_of(flat_.begin(), flat_.end(),
+                      [&](const FlatEntry& entry) { return append_action_item(entry, items); })) {
+        return true;
+      }
+    }
     action_scratch_.clear();
     if (!read_list(list, action_scratch_, [&](od::value& element, ActionItem& item) {
           return read_action_item(element, entry_level, item);
@@ -276,6 +385,7 @@ bool LogReader::read_hand(od::value& value, int level, HandEntry& out) {
         switch (i) {
           case 0: return read_hand_id(element, out.id);
           case 1:
+            if (scan_flat(element) && take_flat(flat_, out.scores, i32_of)) return true;
             return read_exactly(element, kSeatCount, "an array of length 4", "an array of length 4",
                                 [&](od::value& score, std::size_t k) { return read_i32(score, out.scores[k]); });
           case 2: return read_tile_list(element, out.dora_indicators);
@@ -290,6 +400,7 @@ bool LogReader::read_hand(od::value& value, int level, HandEntry& out) {
         SeatRecord& seat = out.seats[(i - 4) / 3];
         switch ((i - 4) % 3) {
           case 0:
+            if (scan_flat(element) && take_flat(flat_, seat.hand, tile_of)) return true;
             return read_exactly(element, kStartingHandSize, "an array of size 13", "an array of size 13",
                                 [&](od::value& tile, std::size_t k) { return read_tile(tile, seat.hand[k]); });
           case 1: return read_action_list(element, seat.takes);
@@ -430,6 +541,7 @@ std::expected<RawLog, ReadError> LogReader::read(const PaddedText& text) {
   // Covers a byte-order mark, which is not whitespace.
   if (!value_start) return std::unexpected(ReadError{"malformed JSON: expected value"});
 
+  flat_.reserve(64);
   tile_scratch_.reserve(8);
   action_scratch_.reserve(64);
   od::document doc;

@@ -1,4 +1,5 @@
-// JSON text -> RawLog, in one pass over the text.
+// JSON text -> RawLog.  simdjson indexes the text, then one walk from front
+// to back reads it into the records.
 #pragma once
 
 #include <expected>

@@ -109,13 +109,39 @@ struct SkipFrame {
 };
 
 // ---------------------------------------------------------------------------
+// Flat lists
+
+// One entry of a flat list: a plain integer or a plain string.
+struct FlatEntry {
+  std::int64_t integer = 0;
+  std::string_view text;  // points into the document text
+  bool is_string = false;
+};
+
+// Appends to `out` the entries of the flat list whose opening bracket is at
+// `p`, and is true when the whole list is flat: integers of at most 17
+// digits with no fraction, exponent or "-0", and strings with no escape or
+// control character, with JSON whitespace between the tokens.  It is false
+// for anything else, with `out` holding part of the list.
+//
+// The text must be a PaddedText: its zeroed padding ends every scan.
+//
+// A flat list is well-formed JSON whose entries On-Demand reads as exactly
+// these integers and strings, so the reader can take them from here and
+// leave the list unconsumed; the iterator then passes over its tokens
+// without looking at them.  A list that is not flat is read entry by entry,
+// where every rule and every message lives: nothing is consumed here.
+[[nodiscard]] bool scan_flat_list(const char* p, std::vector<FlatEntry>& out);
+
+// ---------------------------------------------------------------------------
 // The reader
 
 // Reads one document into a RawLog.  Each member reads one kind of value
 // and returns false at the first failure, with its message in error_; the
 // members are defined by job: numbers.cpp, generic_values.cpp (values of
-// any kind), skipped_values.cpp (members no record lists) and log_reader.cpp
-// (the records and the document).
+// any kind), skipped_values.cpp (members no record lists), flat_lists.cpp
+// (a hand's usual lists, straight from the text) and log_reader.cpp (the
+// records and the document).
 class LogReader {
  public:
   explicit LogReader(od::parser& parser) : parser_(parser) {}
@@ -158,6 +184,10 @@ class LogReader {
   bool read_f64(od::value& value, double& out);
   bool read_string(od::value& value, std::string& out);
   bool read_tile(od::value& value, Tile& out);
+  bool scan_flat(od::value& value) {
+    flat_.clear();
+    return scan_flat_list(value.raw_json_token().data(), flat_);
+  }
   bool is_null(od::value& value, bool& null);
 
   // --- lists and fixed arrays -----------------------------------------
@@ -194,6 +224,7 @@ class LogReader {
   od::parser& parser_;
   std::string error_;
   std::vector<SkipFrame> skip_stack_;
+  std::vector<FlatEntry> flat_;  // the entries of the latest flat list
   std::vector<Tile> tile_scratch_;
   std::vector<ActionItem> action_scratch_;
 };
