@@ -7,14 +7,14 @@ namespace {
 // Bits 0-1 say where the claimed tile came from (0 the caller itself, 1 the
 // next seat, 2 across, 3 the seat before); one of bits 2-5 names the kind of
 // a call, and none of them an open or closed kan.
-constexpr std::uint16_t kChiBit = 0x04;
-constexpr std::uint16_t kPonBit = 0x08;
-constexpr std::uint16_t kKakanBit = 0x10;
-constexpr std::uint16_t kExtractionBit = 0x20;  // a north wind set aside: three players only
+constexpr unsigned kChiBit = 0x04;
+constexpr unsigned kPonBit = 0x08;
+constexpr unsigned kKakanBit = 0x10;
+constexpr unsigned kExtractionBit = 0x20;  // a north wind set aside: three players only
 
 constexpr std::uint8_t kKindCount = 34;
 
-std::optional<Meld> decode_chi(std::uint16_t code, std::uint8_t from) noexcept {
+std::optional<Meld> decode_chi(unsigned code, std::uint8_t from) noexcept {
   if (from != 3) return std::nullopt;
   // Bits 10-15: the sequence's lowest kind as 0..20 (seven starts in each of
   // the three suits) times three, plus which of the three tiles was claimed.
@@ -34,7 +34,7 @@ std::optional<Meld> decode_chi(std::uint16_t code, std::uint8_t from) noexcept {
 // A pon, or the kakan that completes one: bits 9-15 are the kind times three
 // plus which of the pon's three tiles was claimed, bits 5-6 the copy the pon
 // left out (the one a kakan adds).
-std::optional<Meld> decode_triplet(std::uint16_t code, std::uint8_t from, Meld::Kind kind_of_meld) noexcept {
+std::optional<Meld> decode_triplet(unsigned code, std::uint8_t from, Meld::Kind kind_of_meld) noexcept {
   if (from == 0) return std::nullopt;
   const unsigned packed = code >> 9U;
   const unsigned kind = packed / 3;
@@ -51,7 +51,7 @@ std::optional<Meld> decode_triplet(std::uint16_t code, std::uint8_t from, Meld::
 }
 
 // Bits 8-15: the claimed tile of an open kan, or any tile of a closed one.
-std::optional<Meld> decode_kan(std::uint16_t code, std::uint8_t from) noexcept {
+std::optional<Meld> decode_kan(unsigned code, std::uint8_t from) noexcept {
   const unsigned tile = code >> 8U;
   if (tile >= kTileIdCount) return std::nullopt;
   const unsigned first = tile / 4 * 4;
@@ -63,7 +63,8 @@ std::optional<Meld> decode_kan(std::uint16_t code, std::uint8_t from) noexcept {
 
 }  // namespace
 
-std::optional<Meld> decode_meld_code(std::uint16_t code) noexcept {
+std::optional<Meld> decode_meld_code(std::uint16_t code_bits) noexcept {
+  const unsigned code = code_bits;  // shifted and masked as unsigned, never as the int it promotes to
   const auto from = static_cast<std::uint8_t>(code & 3U);
   if (code & kChiBit) return decode_chi(code, from);
   if (code & kPonBit) return decode_triplet(code, from, Meld::Kind::Pon);
