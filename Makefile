@@ -1,18 +1,24 @@
 # The two commands a fresh Debian machine needs (as root):
 #   make demo   installs what is missing, builds, converts the bundled sample game
 #   make test   installs what is missing, builds, runs every test (plain and sanitizer builds)
+# and, for longer runs of the fuzz targets:
+#   make fuzz   builds them with clang-19 and runs each for FUZZ_SECONDS
 
 PYTHON   ?= /usr/bin/python3
 JOBS     ?= $(shell nproc)
 BUILD    ?= build
 ASAN     ?= build-asan
 SAMPLE   ?= tests/data/realistic_game.json
+FUZZ     ?= build-fuzz
+FUZZ_CXX ?= clang++-19
+FUZZ_SECONDS ?= 180
+FUZZ_JOBS    ?= $(JOBS)
 
 WERROR   ?= OFF
 
 CONFIGURE = cmake -S . -DPython3_EXECUTABLE=$(PYTHON) -DKIROKU_WERROR=$(WERROR)
 
-.PHONY: all deps build build-asan demo test test-plain test-asan bench clean
+.PHONY: all deps build build-asan build-fuzz demo test test-plain test-asan fuzz bench clean
 
 all: build
 
@@ -32,6 +38,19 @@ build-asan: deps
 	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIROKU_SANITIZE=ON -DKIROKU_PYTHON=OFF
 	cmake --build $(ASAN) -j $(JOBS)
 
+# The libFuzzer targets in fuzz/, under AddressSanitizer and
+# UndefinedBehaviorSanitizer, with clang-19 (libFuzzer comes with clang; g++
+# has none).  Only the core and the targets are built.  Without clang-19 the
+# step says so and the rest goes on.
+build-fuzz: deps
+	@if command -v $(FUZZ_CXX) >/dev/null; then \
+	  CXX=$(FUZZ_CXX) $(CONFIGURE) -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIROKU_FUZZ=ON \
+	    -DKIROKU_PYTHON=OFF -DKIROKU_CLI=OFF -DKIROKU_TESTS=OFF && \
+	  cmake --build $(FUZZ) -j $(JOBS); \
+	else \
+	  echo "fuzz targets skipped: $(FUZZ_CXX) is not installed"; \
+	fi
+
 # The sample game's mjai events from the command-line tool, then the same
 # conversion from Python.
 demo: build
@@ -41,13 +60,31 @@ demo: build
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test-asan: build-asan
+# Then each fuzz target briefly (fuzz/smoke.sh): the committed seeds and
+# reproducers, then a fixed number of mutations.
+test-asan: build-asan build-fuzz
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	@if [ -f $(FUZZ)/fuzz/CTestTestfile.cmake ]; then \
+	  cd $(FUZZ) && ctest --output-on-failure -j $(JOBS); \
+	fi
 
 test: test-plain test-asan
 
 # The builds that the tests run on treat every warning as an error.
 test test-plain test-asan: WERROR = ON
+
+# Each fuzz target for FUZZ_SECONDS on FUZZ_JOBS processes, seeded with the
+# committed seeds, the simulator's logs and the shared corpus when present;
+# the corpus grows in $(FUZZ)/corpus/ from one run to the next, and failing
+# inputs land in $(FUZZ)/artifacts/.  FUZZ_TARGETS="pipeline reader" runs some.
+fuzz: build-fuzz
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target gen_logs
+	rm -rf $(FUZZ)/generated
+	$(BUILD)/tests/sim/gen_logs $(FUZZ)/generated 200 1 >/dev/null
+	$(BUILD)/tests/sim/gen_logs $(FUZZ)/generated 100 1001 --realistic >/dev/null
+	$(BUILD)/tests/sim/gen_logs $(FUZZ)/generated 10 2001 --realistic --pretty >/dev/null
+	sh fuzz/campaign.sh $(FUZZ) $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ)/generated $(FUZZ_TARGETS)
 
 bench: deps
 	$(CONFIGURE) -B build-bench -DCMAKE_BUILD_TYPE=Release -DKIROKU_BENCH=ON
@@ -56,4 +93,4 @@ bench: deps
 	build-bench/bench/kiroku_read_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN) build-bench
+	rm -rf $(BUILD) $(ASAN) $(FUZZ) build-bench

@@ -1,0 +1,131 @@
+#include "pipeline_check.h"
+
+#include <simdjson.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "kiroku/pipeline.h"
+
+namespace kiroku::fuzz {
+namespace {
+
+// How far fuzzing got into the converter's fallbacks: how many inputs had a
+// hand retried, or searched past the retries, how many of those converted in
+// the end, and when the first of each was met.  A line goes to standard error at the first one and
+// the totals at exit, so a campaign's log shows how soon the mutations reach
+// the retry loop and the search.
+struct ConversionCounts {
+  std::uint64_t runs = 0;
+  std::uint64_t converted = 0;
+  std::uint64_t retried = 0;  // whether converted or not
+  std::uint64_t searched = 0;
+  std::uint64_t converted_retried = 0;
+  std::uint64_t converted_searched = 0;
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+
+  // Made at the first conversion; the report is set up after it is made, so
+  // that it runs before the counts go away.
+  static ConversionCounts& get() {
+    static ConversionCounts counts;
+    [[maybe_unused]] static const int reporting = std::atexit(report);
+    return counts;
+  }
+
+  void note_first(const char* what) const {
+    const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr, "kiroku-fuzz: first %s at execution %llu (%.1f s)\n", what,
+                 static_cast<unsigned long long>(runs), elapsed);
+  }
+
+  static void report();
+};
+
+void ConversionCounts::report() {
+  const ConversionCounts& counts = get();
+  const auto n = [](std::uint64_t value) { return static_cast<unsigned long long>(value); };
+  std::fprintf(stderr,
+               "kiroku-fuzz: %llu executions, %llu converted; a hand retried in %llu (%llu converted), "
+               "a hand searched in %llu (%llu converted)\n",
+               n(counts.runs), n(counts.converted), n(counts.retried), n(counts.converted_retried), n(counts.searched),
+               n(counts.converted_searched));
+}
+
+void check_event_text(std::string_view text, simdjson::dom::parser& parser) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) fail("an event text holds a raw control byte");
+  }
+  // The DOM parser refuses a second value after the first, so one object
+  // parsed is the whole text.
+  simdjson::dom::object object;
+  if (parser.parse(text.data(), text.size()).get(object) != simdjson::SUCCESS) {
+    fail("an event text is not one JSON object");
+  }
+  std::string_view type;
+  if (object["type"].get(type) != simdjson::SUCCESS) fail("an event text has no string \"type\"");
+}
+
+void check_events(const EncodedEvents& events) {
+  thread_local simdjson::dom::parser parser;
+  const std::string_view lines = events.lines();
+  std::size_t offset = 0;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const std::string_view text = events.text(i);
+    if (text.empty()) fail("an empty event text");
+    if (lines.substr(offset, text.size()) != text || lines.size() <= offset + text.size() ||
+        lines[offset + text.size()] != '\n') {
+      fail("the arena is not the event texts each followed by a line feed");
+    }
+    offset += text.size() + 1;
+    check_event_text(text, parser);
+  }
+  if (offset != lines.size()) fail("bytes after the last event's line feed");
+  if (events.size() < 2 || !events.text(0).starts_with(R"({"type":"start_game")") ||
+      events.text(events.size() - 1) != R"({"type":"end_game"})") {
+    fail("a converted game does not run from start_game to end_game");
+  }
+}
+
+}  // namespace
+
+void fail(std::string_view what) {
+  std::fprintf(stderr, "kiroku-fuzz: %.*s\n", static_cast<int>(what.size()), what.data());
+  std::abort();
+}
+
+void check_pipeline(std::string_view text) {
+  ConversionCounts& counts = ConversionCounts::get();
+  const PaddedText padded = PaddedText::copy_of(text);
+  conv::ConversionStats stats;
+  const auto first = convert_text(padded, &stats);
+  ++counts.runs;
+  if (stats.hands_retried > 0 && counts.retried++ == 0) counts.note_first("retried hand");
+  if (stats.hands_searched > 0 && counts.searched++ == 0) counts.note_first("searched hand");
+
+  conv::ConversionStats again_stats;
+  const auto again = convert_text(padded, &again_stats);
+  if (first.has_value() != again.has_value()) fail("a second run of one input succeeds where the first did not");
+  if (!first) {
+    if (first.error().stage() != again.error().stage() || describe(first.error()) != describe(again.error())) {
+      fail("a second run of one input fails differently");
+    }
+    return;
+  }
+  if (first->lines() != again->lines() || first->size() != again->size()) {
+    fail("a second run of one input gives other output");
+  }
+  if (stats.hands_retried != again_stats.hands_retried || stats.hands_searched != again_stats.hands_searched) {
+    fail("a second run of one input retries or searches other hands");
+  }
+  check_events(*first);
+
+  ++counts.converted;
+  if (stats.hands_retried > 0 && counts.converted_retried++ == 0)
+    counts.note_first("converted game with a retried hand");
+  if (stats.hands_searched > 0 && counts.converted_searched++ == 0)
+    counts.note_first("converted game with a searched hand");
+}
+
+}  // namespace kiroku::fuzz

@@ -1,0 +1,26 @@
+// What the pipeline-driven fuzz targets hold every conversion to, beyond not
+// crashing: well-formed event texts, exact framing, and the same answer twice.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kiroku::fuzz {
+
+// Prints `what` and aborts, which libFuzzer reports as a crash with the input.
+[[noreturn]] void fail(std::string_view what);
+
+// Converts `text` twice and checks both runs.  On success: each event text
+// parses back as exactly one JSON object and holds no raw control byte, the
+// arena is the texts each followed by one line feed, the game opens with
+// "start_game" and closes with "end_game", and the second run's output is
+// byte for byte the first's.  On failure: the second run fails at the same
+// stage with the same message.
+//
+// Counts the conversions that needed a retried or a searched hand, and says
+// once on standard error when the first of each is met (see
+// report_conversion_counts).
+void check_pipeline(std::string_view text);
+
+}  // namespace kiroku::fuzz
