@@ -40,12 +40,13 @@ build-asan: deps
 
 # The libFuzzer targets in fuzz/, under AddressSanitizer and
 # UndefinedBehaviorSanitizer, with clang-19 (libFuzzer comes with clang; g++
-# has none).  Only the core and the targets are built.  Without clang-19 the
-# step says so and the rest goes on.
+# has none).  Only the core and the targets are built, always with warnings
+# as errors, so that `make test` and `make fuzz` share one build.  Without
+# clang-19 the step says so and the rest goes on.
 build-fuzz: deps
 	@if command -v $(FUZZ_CXX) >/dev/null; then \
 	  CXX=$(FUZZ_CXX) $(CONFIGURE) -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIROKU_FUZZ=ON \
-	    -DKIROKU_PYTHON=OFF -DKIROKU_CLI=OFF -DKIROKU_TESTS=OFF && \
+	    -DKIROKU_PYTHON=OFF -DKIROKU_CLI=OFF -DKIROKU_TESTS=OFF -DKIROKU_WERROR=ON && \
 	  cmake --build $(FUZZ) -j $(JOBS); \
 	else \
 	  echo "fuzz targets skipped: $(FUZZ_CXX) is not installed"; \

@@ -32,7 +32,7 @@ for target in "$@"; do
   artifacts="$build/artifacts/$target"
   sh "$fuzz_dir/seed_corpus.sh" "$target" "$corpus" "$generated" || exit 1
   mkdir -p "$artifacts"
-  set -- -max_total_time="$seconds" -timeout=30 -max_len=131072 -print_final_stats=1 -artifact_prefix="$artifacts/"
+  set -- -max_total_time="$seconds" -timeout=30 -max_len=131072 -print_final_stats=1 -print_funcs=0 -artifact_prefix="$artifacts/"
   case $target in
     gzip) ;;
     *) set -- "$@" -dict="$fuzz_dir/log.dict" ;;
