@@ -35,6 +35,7 @@ for target in "$@"; do
   set -- -max_total_time="$seconds" -timeout=30 -max_len=131072 -print_final_stats=1 -print_funcs=0 -artifact_prefix="$artifacts/"
   case $target in
     gzip) ;;
+    xml) set -- "$@" -dict="$fuzz_dir/xml.dict" ;;
     *) set -- "$@" -dict="$fuzz_dir/log.dict" ;;
   esac
   if [ "$jobs" -gt 1 ]; then set -- "$@" -fork="$jobs"; fi

@@ -11,7 +11,8 @@ namespace kiroku::fuzz {
 // Prints `what` and aborts, which libFuzzer reports as a crash with the input.
 [[noreturn]] void fail(std::string_view what);
 
-// Converts `text` twice and checks both runs.  On success: each event text
+// Converts `text` (a JSON or an XML log, or anything else) twice and checks
+// both runs.  On success: each event text
 // parses back as exactly one JSON object and holds no raw control byte, the
 // arena is the texts each followed by one line feed, the game opens with
 // "start_game" and closes with "end_game", and the second run's output is

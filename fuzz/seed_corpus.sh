@@ -33,6 +33,12 @@ case $target in
     [ -n "$generated" ] && add "$generated" '*.json'
     add "$shared/real" '*.json'
     add "$shared/tenhou-xml/official-pairs" '*.json'
+    # The pipeline takes either format.
+    if [ "$target" = pipeline ]; then
+      add "$fuzz_dir/seeds/xml" '*'
+      add "$shared/tenhou-xml" '*.xml'
+      add "$shared/tenhou-xml" '*.mjlog'
+    fi
     ;;
   gzip)
     add "$fuzz_dir/seeds/gzip" '*'
