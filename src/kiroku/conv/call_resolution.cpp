@@ -1,7 +1,6 @@
 #include "kiroku/conv/call_resolution.h"
 
 #include <algorithm>
-#include <variant>
 
 namespace kiroku::conv {
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <variant>
 
+#include "kiroku/conv/list_entry.h"
 #include "kiroku/event.h"
 #include "kiroku/log_record.h"
 #include "kiroku/tile.h"
@@ -83,15 +83,17 @@ struct CallClaim {
   std::int8_t rank = 0;  // pon 1, chi 0, daiminkan -1
 };
 
-// The claim of a call; nothing for any other event.  Inline: the walk and
+// The claim of a call; nothing for any other entry.  Inline: the walk and
 // resolve_caller ask it of every call entry they pass.
-inline std::optional<CallClaim> call_claim(const Event& entry) noexcept {
+inline std::optional<CallClaim> call_claim(const ListEntry& entry) noexcept {
   // A pon beats a chi, and a chi beats a daiminkan: the claim order the log
   // follows, which puts the kan below the chi, not level with the pon.
-  if (const auto* pon = std::get_if<event::Pon>(&entry)) return CallClaim{pon->target, pon->pai, 1};
-  if (const auto* chi = std::get_if<event::Chi>(&entry)) return CallClaim{chi->target, chi->pai, 0};
-  if (const auto* kan = std::get_if<event::Daiminkan>(&entry)) return CallClaim{kan->target, kan->pai, -1};
-  return std::nullopt;
+  switch (entry.kind) {
+    case ListEntry::Kind::Pon: return CallClaim{entry.target, entry.pai, 1};
+    case ListEntry::Kind::Chi: return CallClaim{entry.target, entry.pai, 0};
+    case ListEntry::Kind::Daiminkan: return CallClaim{entry.target, entry.pai, -1};
+    default: return std::nullopt;
+  }
 }
 
 // What the caller decision reads from the walk, right after a discard.
@@ -99,7 +101,7 @@ struct CallSituation {
   event::Seat discarder = 0;
   Tile last_tile;  // the tile of the discard just walked
   // Each seat's next unread take entry; null when its take list is read.
-  std::array<const Event*, kSeatCount> next_takes{};
+  std::array<const ListEntry*, kSeatCount> next_takes{};
   bool discards_left = false;       // the discarder's discard list has an unread entry
   std::int32_t same_tile_left = 0;  // the discarder's "dahai" of last_tile not yet walked
 };

@@ -10,8 +10,8 @@ namespace kiroku::conv {
 namespace {
 
 constexpr std::array<std::string_view, kConversionErrorKindCount> kKindNames = {
-    "InvalidNotation", "InvalidTileCode", "UnexpectedNumber", "NoDoraMarker", "TakesExhausted", "ReachWithoutDahai",
-    "MismatchedCall",  "UnreadEntries",   "TileSeenTwice",    "TileNotHeld",  "OutOfTurn",      "HandNotFinished",
+    "InvalidNotation", "InvalidTileCode", "UnexpectedNumber", "NoDoraMarker", "TakesExhausted",  "MismatchedCall",
+    "UnreadEntries",   "TileSeenTwice",   "TileNotHeld",      "OutOfTurn",    "HandNotFinished",
 };
 static_assert(static_cast<std::size_t>(ConversionErrorKind::HandNotFinished) + 1 == kKindNames.size());
 
@@ -40,7 +40,6 @@ std::string message(const ConversionError& error) {
     case ConversionErrorKind::UnexpectedNumber: return "take entry " + std::to_string(error.number) + " is not a tile";
     case ConversionErrorKind::NoDoraMarker: return "no dora indicator left";
     case ConversionErrorKind::TakesExhausted: return "no take entry left";
-    case ConversionErrorKind::ReachWithoutDahai: return "riichi declaration without a discard";
     case ConversionErrorKind::MismatchedCall: {
       std::string text = error.call ? call_text(*error.call) : std::string("call");
       text += " does not fit the last discard (";

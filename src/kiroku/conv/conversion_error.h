@@ -14,14 +14,13 @@
 namespace kiroku::conv {
 
 enum class ConversionErrorKind : std::uint8_t {
-  InvalidNotation,    // a call, kan or riichi text no rule accepts
-  InvalidTileCode,    // a tile field of such a text is not a tile code
-  UnexpectedNumber,   // a take list holds a number that is not a tile
-  NoDoraMarker,       // a dora indicator is due and none is left
-  TakesExhausted,     // the seat to move has no take entry left
-  ReachWithoutDahai,  // a riichi declaration ends its seat's discard list
-  MismatchedCall,     // a call does not fit the last discard
-  UnreadEntries,      // the hand ended with entries of some seat unread
+  InvalidNotation,   // a call, kan or riichi text no rule accepts
+  InvalidTileCode,   // a tile field of such a text is not a tile code
+  UnexpectedNumber,  // a take list holds a number that is not a tile
+  NoDoraMarker,      // a dora indicator is due and none is left
+  TakesExhausted,    // the seat to move has no take entry left
+  MismatchedCall,    // a call does not fit the last discard
+  UnreadEntries,     // the hand ended with entries of some seat unread
   // A record kept in order of play that cannot be a game:
   TileSeenTwice,    // a tile id dealt, drawn or shown as an indicator twice
   TileNotHeld,      // a discard, call or kan of a tile the seat does not hold
@@ -29,7 +28,7 @@ enum class ConversionErrorKind : std::uint8_t {
   HandNotFinished,  // the record ends, or the next hand starts, before the hand's result
 };
 
-inline constexpr std::size_t kConversionErrorKindCount = 12;
+inline constexpr std::size_t kConversionErrorKindCount = 11;
 
 // The kind's own name, "TakesExhausted"; for logs and test messages.
 std::string_view kind_name(ConversionErrorKind kind) noexcept;

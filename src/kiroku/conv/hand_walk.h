@@ -22,24 +22,23 @@
 
 namespace kiroku::conv {
 
-// Per seat and tile, a number of "dahai" events.
+// Per seat and tile, a number of discards.
 using DahaiCounts = std::array<std::array<std::int32_t, Tile::kCount>, kSeatCount>;
 
 // What every attempt of one hand reads; built once per hand.
 struct DecodedHand {
   HandLists lists;
-  DahaiCounts dahai_counts{};  // all "dahai" of each seat's discard list
+  DahaiCounts dahai_counts{};  // the "dahai" entries of each seat's discard list
 };
 
 // Fills `decoded.dahai_counts` from `decoded.lists`.
 void count_dahai(DecodedHand& decoded);
 
 // The unread part of one list.  Pointers rather than positions: the walk
-// asks after every entry whether a list is read, and with positions each
-// answer needs the list's size, a division by the size of an Event.
+// asks after every entry whether a list is read.
 struct ListCursor {
-  const Event* next = nullptr;
-  const Event* end = nullptr;
+  const ListEntry* next = nullptr;
+  const ListEntry* end = nullptr;
   bool done() const noexcept { return next == end; }
 };
 

@@ -8,9 +8,11 @@ namespace kiroku::conv {
 namespace {
 
 using testing::Entries;
+using testing::events_of;
 using testing::HandBuilder;
 using testing::summaries;
 using testing::tile;
+using Lines = std::vector<std::string>;
 
 std::expected<SeatLists, ConversionError> decode(std::uint8_t seat, Entries takes, Entries discards) {
   const PreparedHand hand = HandBuilder(6, 2).seat(seat, takes, discards);
@@ -22,8 +24,12 @@ std::expected<SeatLists, ConversionError> decode(std::uint8_t seat, Entries take
 Event take_of(std::uint8_t seat, const char* notation) {
   auto lists = decode(seat, {notation}, {});
   EXPECT_TRUE(lists.has_value()) << notation;
-  return lists ? lists->takes.at(0) : Event{};
+  return lists ? events_of(lists->takes, seat).at(0) : Event{};
 }
+
+// The events of the takes or the discards of `seat`, as summaries.
+Lines takes_of(const SeatLists& lists, std::uint8_t seat) { return summaries(events_of(lists.takes, seat)); }
+Lines discards_of(const SeatLists& lists, std::uint8_t seat) { return summaries(events_of(lists.discards, seat)); }
 
 ConversionError error_of(std::uint8_t seat, Entries takes, Entries discards) {
   auto lists = decode(seat, takes, discards);
@@ -126,46 +132,42 @@ TEST(call_notation_test, take_list_is_read_before_discard_list) {
 TEST(call_notation_test, plain_discards) {
   auto lists = decode(1, {11, 12, 13}, {12, 60, 0});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"dahai 1 2m", "dahai 1 2m tsumogiri"}));  // the code 0 entry is dropped
+  EXPECT_EQ(discards_of(*lists, 1), (Lines{"dahai 1 2m", "dahai 1 2m tsumogiri"}));  // the code 0 entry is dropped
 }
 
 TEST(call_notation_test, any_number_is_a_discard_of_the_drawn_tile) {
   auto lists = decode(1, {11, 12}, {60, 99});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 1 1m tsumogiri", "dahai 1 2m tsumogiri"}));
+  EXPECT_EQ(discards_of(*lists, 1), (Lines{"dahai 1 1m tsumogiri", "dahai 1 2m tsumogiri"}));
 }
 
 TEST(call_notation_test, riichi_declarations) {
   auto lists = decode(0, {11, 12, 13}, {"r60", "r37", "x37"});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"reach 0", "dahai 0 1m tsumogiri", "reach 0",
-                                                                  "dahai 0 7s", "reach 0", "dahai 0 7s"}));
+  EXPECT_EQ(discards_of(*lists, 0),
+            (Lines{"reach 0", "dahai 0 1m tsumogiri", "reach 0", "dahai 0 7s", "reach 0", "dahai 0 7s"}));
   // "00" names the placeholder too, so it is a discard of the drawn tile.
   lists = decode(0, {15}, {"r00"});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"reach 0", "dahai 0 5m tsumogiri"}));
+  EXPECT_EQ(discards_of(*lists, 0), (Lines{"reach 0", "dahai 0 5m tsumogiri"}));
 }
 
 TEST(call_notation_test, kakan_letter_position_selects_the_added_tile) {
   auto lists = decode(2, {}, {"k37373737", "3737k3737", "3753k3737"});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(lists->discards.at(0),
-            Event(event::Kakan{.actor = 2, .pai = tile(37), .consumed = {tile(37), tile(37), tile(37)}}));
-  EXPECT_EQ(lists->discards.at(1),
-            Event(event::Kakan{.actor = 2, .pai = tile(37), .consumed = {tile(37), tile(37), tile(37)}}));
-  EXPECT_EQ(lists->discards.at(2),
-            Event(event::Kakan{.actor = 2, .pai = tile(37), .consumed = {tile(37), tile(53), tile(37)}}));
+  const std::vector<Event> kakans = events_of(lists->discards, 2);
+  EXPECT_EQ(kakans.at(0), Event(event::Kakan{.actor = 2, .pai = tile(37), .consumed = {tile(37), tile(37), tile(37)}}));
+  EXPECT_EQ(kakans.at(1), Event(event::Kakan{.actor = 2, .pai = tile(37), .consumed = {tile(37), tile(37), tile(37)}}));
+  EXPECT_EQ(kakans.at(2), Event(event::Kakan{.actor = 2, .pai = tile(37), .consumed = {tile(37), tile(53), tile(37)}}));
   EXPECT_EQ(lists->discards.size(), 3U);
 }
 
 TEST(call_notation_test, ankan_reads_four_fields_around_the_letter) {
   auto lists = decode(1, {}, {"424242a42", "151551a15"});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(lists->discards.at(0),
-            Event(event::Ankan{.actor = 1, .consumed = {tile(42), tile(42), tile(42), tile(42)}}));
-  EXPECT_EQ(lists->discards.at(1),
-            Event(event::Ankan{.actor = 1, .consumed = {tile(15), tile(15), tile(51), tile(15)}}));
+  const std::vector<Event> ankans = events_of(lists->discards, 1);
+  EXPECT_EQ(ankans.at(0), Event(event::Ankan{.actor = 1, .consumed = {tile(42), tile(42), tile(42), tile(42)}}));
+  EXPECT_EQ(ankans.at(1), Event(event::Ankan{.actor = 1, .consumed = {tile(15), tile(15), tile(51), tile(15)}}));
 
   auto error = error_of(1, {}, {"a42424242"});
   EXPECT_EQ(error.kind, ConversionErrorKind::InvalidTileCode);
@@ -191,37 +193,34 @@ TEST(call_notation_test, malformed_discard_text_is_invalid_notation) {
 TEST(call_notation_test, placeholder_after_daiminkan_is_dropped) {
   auto lists = decode(0, {15, "39m393939", 21}, {60, 0, 60});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->takes),
-            (std::vector<std::string>{"tsumo 0 5m", "daiminkan 0 from 2 9s [9s 9s 9s]", "tsumo 0 1p"}));
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 0 5m tsumogiri", "dahai 0 1p tsumogiri"}));
+  EXPECT_EQ(takes_of(*lists, 0), (Lines{"tsumo 0 5m", "daiminkan 0 from 2 9s [9s 9s 9s]", "tsumo 0 1p"}));
+  EXPECT_EQ(discards_of(*lists, 0), (Lines{"dahai 0 5m tsumogiri", "dahai 0 1p tsumogiri"}));
 }
 
 TEST(call_notation_test, discard_after_a_call_keeps_the_placeholder) {
   // A tsumogiri right after a chi has no drawn tile to take.
   auto lists = decode(1, {"c121113", 14}, {60, 60});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 1 ? tsumogiri", "dahai 1 4m tsumogiri"}));
+  EXPECT_EQ(discards_of(*lists, 1), (Lines{"dahai 1 ? tsumogiri", "dahai 1 4m tsumogiri"}));
 }
 
 TEST(call_notation_test, riichi_discard_and_kans_each_pair_with_one_take) {
   // Draw 1m: ankan; draw 2m: riichi on it; draw 3m: kakan; draw 4m: discard.
   auto lists = decode(0, {11, 12, 13, 14}, {"424242a42", "r60", "k46464646", 60});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"ankan 0 [S S S S]", "reach 0", "dahai 0 2m tsumogiri", "kakan 0 F [F F F]",
-                                      "dahai 0 4m tsumogiri"}));
+  EXPECT_EQ(discards_of(*lists, 0), (Lines{"ankan 0 [S S S S]", "reach 0", "dahai 0 2m tsumogiri", "kakan 0 F [F F F]",
+                                           "dahai 0 4m tsumogiri"}));
 }
 
 TEST(call_notation_test, entries_past_either_list_end_are_left_alone) {
   // The last draw wins: it pairs with nothing.
   auto lists = decode(2, {11, 12}, {60});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 2 1m tsumogiri"}));
+  EXPECT_EQ(discards_of(*lists, 2), (Lines{"dahai 2 1m tsumogiri"}));
   // Discards past the last take keep their placeholder.
   lists = decode(2, {11}, {60, 60, 0});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards),
-            (std::vector<std::string>{"dahai 2 1m tsumogiri", "dahai 2 ? tsumogiri", "dahai 2 ?"}));
+  EXPECT_EQ(discards_of(*lists, 2), (Lines{"dahai 2 1m tsumogiri", "dahai 2 ? tsumogiri", "dahai 2 ?"}));
 }
 
 TEST(call_notation_test, consecutive_placeholders_shift_the_pairing) {
@@ -229,10 +228,10 @@ TEST(call_notation_test, consecutive_placeholders_shift_the_pairing) {
   // meet the entry that moved up.
   auto lists = decode(0, {"39m393939", "m41414141", 21}, {0, 0, 60});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 0 1p tsumogiri"}));
+  EXPECT_EQ(discards_of(*lists, 0), (Lines{"dahai 0 1p tsumogiri"}));
   lists = decode(0, {"39m393939", 21, 22}, {0, 60, 60});
   ASSERT_TRUE(lists);
-  EXPECT_EQ(summaries(lists->discards), (std::vector<std::string>{"dahai 0 1p tsumogiri", "dahai 0 2p tsumogiri"}));
+  EXPECT_EQ(discards_of(*lists, 0), (Lines{"dahai 0 1p tsumogiri", "dahai 0 2p tsumogiri"}));
 }
 
 TEST(call_notation_test, empty_seat_gives_empty_lists) {
@@ -248,8 +247,8 @@ TEST(call_notation_test, buffers_are_replaced_not_appended_to) {
   SeatLists lists;
   ASSERT_TRUE(decode_seat_lists(first, 0, lists));
   ASSERT_TRUE(decode_seat_lists(second, 0, lists));
-  EXPECT_EQ(summaries(lists.takes), (std::vector<std::string>{"tsumo 0 3m"}));
-  EXPECT_EQ(summaries(lists.discards), (std::vector<std::string>{"dahai 0 3m tsumogiri"}));
+  EXPECT_EQ(takes_of(lists, 0), (Lines{"tsumo 0 3m"}));
+  EXPECT_EQ(discards_of(lists, 0), (Lines{"dahai 0 3m tsumogiri"}));
 }
 
 }  // namespace

@@ -24,7 +24,6 @@ TEST(conversion_error_test, every_kind_has_its_name) {
   EXPECT_EQ(kind_name(ConversionErrorKind::UnexpectedNumber), "UnexpectedNumber");
   EXPECT_EQ(kind_name(ConversionErrorKind::NoDoraMarker), "NoDoraMarker");
   EXPECT_EQ(kind_name(ConversionErrorKind::TakesExhausted), "TakesExhausted");
-  EXPECT_EQ(kind_name(ConversionErrorKind::ReachWithoutDahai), "ReachWithoutDahai");
   EXPECT_EQ(kind_name(ConversionErrorKind::MismatchedCall), "MismatchedCall");
   EXPECT_EQ(kind_name(ConversionErrorKind::UnreadEntries), "UnreadEntries");
   EXPECT_TRUE(is_decoding_error(ConversionErrorKind::UnexpectedNumber));
@@ -35,8 +34,6 @@ TEST(conversion_error_test, describe_names_hand_honba_and_seat) {
   EXPECT_EQ(describe(error_of(ConversionErrorKind::TakesExhausted)), "hand 5 (honba 1), seat 2: no take entry left");
   EXPECT_EQ(describe(error_of(ConversionErrorKind::NoDoraMarker, std::nullopt)),
             "hand 5 (honba 1): no dora indicator left");
-  EXPECT_EQ(describe(error_of(ConversionErrorKind::ReachWithoutDahai)),
-            "hand 5 (honba 1), seat 2: riichi declaration without a discard");
   EXPECT_EQ(describe(error_of(ConversionErrorKind::UnreadEntries)),
             "hand 5 (honba 1), seat 2: the hand ended with entries left unread");
 }

@@ -132,6 +132,12 @@ std::vector<std::string> summaries(const std::vector<Event>& events) {
   return lines;
 }
 
+std::vector<Event> events_of(const std::vector<ListEntry>& entries, event::Seat actor) {
+  std::vector<Event> events;
+  for (const ListEntry& entry : entries) append_events(events, entry, actor);
+  return events;
+}
+
 std::vector<std::string> play_of(const std::vector<Event>& events) {
   auto begin = std::find_if(events.begin(), events.end(),
                             [](const Event& e) { return std::holds_alternative<event::StartKyoku>(e); });

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "kiroku/conv/list_entry.h"
 #include "kiroku/event.h"
 #include "kiroku/prepared_log.h"
 
@@ -54,6 +55,9 @@ PreparedLog log_of(std::vector<PreparedHand> hands);
 // that need them look at the events themselves.
 std::string summary(const Event& event);
 std::vector<std::string> summaries(const std::vector<Event>& events);
+
+// The events `actor`'s list entries write, in list order.
+std::vector<Event> events_of(const std::vector<ListEntry>& entries, event::Seat actor);
 
 // The summaries of the events between "start_kyoku" and "end_kyoku" of the
 // one hand in `events`, both left out.

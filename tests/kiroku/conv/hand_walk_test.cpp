@@ -259,19 +259,6 @@ TEST(hand_walk_test, call_before_any_discard_is_checked_against_the_tile_only) {
   EXPECT_EQ(play(HandBuilder().seat(0, {"p000000"}, {11})), (Lines{"pon 0 from 3 ? [? ?]", "dahai 0 1m", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, riichi_as_the_last_discard_entry_fails) {
-  // The decoder always pairs a riichi with its discard; only a list built
-  // otherwise can end on one.
-  const PreparedHand hand = HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {});
-  DecodedHand decoded = decoded_of(hand);
-  decoded.lists[0].discards.pop_back();
-  count_dahai(decoded);
-  auto events = walk(hand, decoded);
-  ASSERT_FALSE(events);
-  EXPECT_EQ(events.error().kind, ConversionErrorKind::ReachWithoutDahai);
-  EXPECT_EQ(events.error().seat, 0);
-}
-
 TEST(hand_walk_test, hand_ending_on_a_missing_discard_with_entries_unread_fails) {
   // Seat 0 has nothing to discard, so the hand would end here, but seat 2
   // still has a draw to make.
