@@ -15,6 +15,32 @@ using Kind = ListEntry::Kind;
 
 enum class StepEnd { Continue, HandOver };
 
+// The unread part of one list.
+struct ListCursor {
+  const ListEntry* next = nullptr;
+  const ListEntry* end = nullptr;
+  bool done() const noexcept { return next == end; }
+};
+
+// The state of one attempt, fresh at its start.
+struct HandWalkState {
+  Seat actor = 0;  // whose turn it is
+  // The unread entries of each seat's lists; the count of all unread take
+  // entries; and bit s set when seat s's next take entry is a call.
+  std::array<ListCursor, kSeatCount> takes{};
+  std::array<ListCursor, kSeatCount> discards{};
+  std::size_t takes_left = 0;
+  std::uint8_t calls_waiting = 0;
+  Tile last_tile;                   // of the last walked "dahai"
+  Seat previous_discarder = 0;      // of the last discard that asked who moves next
+  bool discard_seen = false;        // whether such a discard has happened
+  bool reach_pending = false;       // "reach_accepted" is still to come
+  bool dora_after_discard = false;  // a kan's dora is due before the next "dahai" or "ankan"
+  bool dora_before_draw = false;    // a kan's dora is due before the next "tsumo"
+  std::size_t dora_cursor = 1;      // next indicator for a "dora" event
+  DahaiCounts remaining_dahai{};    // "dahai" of each seat and tile not yet walked
+};
+
 class HandWalk {
  public:
   HandWalk(const PreparedHand& hand, const DecodedHand& decoded, CallAnswers& answers, std::vector<Event>& events)

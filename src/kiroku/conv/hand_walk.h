@@ -34,33 +34,6 @@ struct DecodedHand {
 // Fills `decoded.dahai_counts` from `decoded.lists`.
 void count_dahai(DecodedHand& decoded);
 
-// The unread part of one list.  Pointers rather than positions: the walk
-// asks after every entry whether a list is read.
-struct ListCursor {
-  const ListEntry* next = nullptr;
-  const ListEntry* end = nullptr;
-  bool done() const noexcept { return next == end; }
-};
-
-// The state of one attempt, fresh at its start.
-struct HandWalkState {
-  event::Seat actor = 0;  // whose turn it is
-  // The unread entries of each seat's lists; the count of all unread take
-  // entries; and bit s set when seat s's next take entry is a call.
-  std::array<ListCursor, kSeatCount> takes{};
-  std::array<ListCursor, kSeatCount> discards{};
-  std::size_t takes_left = 0;
-  std::uint8_t calls_waiting = 0;
-  Tile last_tile;                      // of the last walked "dahai"
-  event::Seat previous_discarder = 0;  // of the last discard that asked who moves next
-  bool discard_seen = false;           // whether such a discard has happened
-  bool reach_pending = false;          // "reach_accepted" is still to come
-  bool dora_after_discard = false;     // a kan's dora is due before the next "dahai" or "ankan"
-  bool dora_before_draw = false;       // a kan's dora is due before the next "tsumo"
-  std::size_t dora_cursor = 1;         // next indicator for a "dora" event
-  DahaiCounts remaining_dahai{};       // "dahai" of each seat and tile not yet walked
-};
-
 // Walks the hand once, asking `answers` at every ambiguous call, and appends
 // its events from "start_kyoku" to "end_kyoku" to `events`.  On failure
 // `events` is left as it was found and the error carries the hand's id (its
