@@ -83,8 +83,8 @@ struct CallClaim {
   std::int8_t rank = 0;  // pon 1, chi 0, daiminkan -1
 };
 
-// The claim of a call; nothing for any other entry.  Inline: the walk and
-// resolve_caller ask it of every call entry they pass.
+// The claim of a call; nothing for any other entry.  Inline: the walk asks
+// it of every take it reads.
 inline std::optional<CallClaim> call_claim(const ListEntry& entry) noexcept {
   // A pon beats a chi, and a chi beats a daiminkan: the claim order the log
   // follows, which puts the kan below the chi, not level with the pon.

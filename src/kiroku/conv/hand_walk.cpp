@@ -197,7 +197,7 @@ class HandWalk {
     const ListEntry& entry = *discards.next++;
     const bool is_dahai = entry.kind == Kind::Dahai;
     if (state_.dora_after_discard) {
-      // A riichi declaration leaves it due; its discard does not check.
+      // A discard that declares riichi leaves it due for the next one.
       if ((is_dahai && !entry.riichi) || entry.kind == Kind::Ankan) {
         if (auto dora = new_dora(); !dora) return std::unexpected(std::move(dora.error()));
         state_.dora_after_discard = false;
@@ -218,8 +218,9 @@ class HandWalk {
     }
     state_.reach_pending = is_dahai && entry.riichi;
 
-    // Nobody takes anything more: the discard was won on, or the wall is
-    // empty.  A riichi just declared is then never accepted.
+    // Nobody takes anything more: the discard was won on, the wall is empty,
+    // or the discard aborted the hand.  A riichi just declared is then never
+    // accepted.
     if (state_.takes_left == 0) return hand_over();
 
     if (entry.kind == Kind::Kakan) {

@@ -41,10 +41,11 @@ void count_dahai(DecodedHand& decoded);
 //
 // The hand is over when the seat to move has no discard entry left (a
 // self-drawn win, or a draw declared instead of a discard) or when every
-// take list is read after a discard (a win on that discard, or an exhaustive
-// draw).  Either way every list must be read to its end: entries left over
-// mean the order found is not the game's, and the attempt fails with
-// UnreadEntries naming the first seat that has some.
+// take list is read after a discard (a win on that discard, the wall's end,
+// or an abortive draw the discard brings about).  Either way every list must
+// be read to its end: entries left over mean the order found is not the
+// game's, and the attempt fails with UnreadEntries naming the first seat that
+// has some.
 [[nodiscard]] std::expected<void, ConversionError> walk_hand(const PreparedHand& hand, const DecodedHand& decoded,
                                                              CallAnswers& answers, std::vector<Event>& events);
 
