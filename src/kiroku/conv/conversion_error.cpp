@@ -5,6 +5,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "kiroku/io/quoted_text.h"
+
 namespace kiroku::conv {
 
 namespace {
@@ -35,8 +37,11 @@ std::string call_text(const Event& call) {
 
 std::string message(const ConversionError& error) {
   switch (error.kind) {
-    case ConversionErrorKind::InvalidNotation: return "invalid call notation \"" + error.text + "\"";
-    case ConversionErrorKind::InvalidTileCode: return "invalid tile code \"" + error.text + "\" in call notation";
+    // The text is the log's own bytes: quoted, so that no control byte in it
+    // reaches the terminal or breaks the line.
+    case ConversionErrorKind::InvalidNotation: return "invalid call notation " + quoted_text(error.text);
+    case ConversionErrorKind::InvalidTileCode:
+      return "invalid tile code " + quoted_text(error.text) + " in call notation";
     case ConversionErrorKind::UnexpectedNumber: return "take entry " + std::to_string(error.number) + " is not a tile";
     case ConversionErrorKind::NoDoraMarker: return "no dora indicator left";
     case ConversionErrorKind::TakesExhausted: return "no take entry left";

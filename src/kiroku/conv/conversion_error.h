@@ -62,7 +62,8 @@ struct ConversionError {
   TileId tile_id = 0;  // TileSeenTwice, TileNotHeld: the tile
 };
 
-// One line for people: "hand 5 (honba 1), seat 2: no take entry left".
+// One line for people: "hand 5 (honba 1), seat 2: no take entry left".  An
+// entry's text is shown as quoted_text shows it, control bytes escaped.
 std::string describe(const ConversionError& error);
 
 }  // namespace kiroku::conv

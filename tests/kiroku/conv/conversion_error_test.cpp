@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "hand_builder.h"
+#include "kiroku/conv/converter.h"
 
 namespace kiroku::conv {
 namespace {
 
+using testing::HandBuilder;
+using testing::log_of;
 using testing::tile;
 
 ConversionError error_of(ConversionErrorKind kind, std::optional<event::Seat> seat = 2) {
@@ -48,6 +53,31 @@ TEST(conversion_error_test, describe_shows_the_offending_entry) {
   error = error_of(ConversionErrorKind::UnexpectedNumber);
   error.number = 60;
   EXPECT_EQ(describe(error), "hand 5 (honba 1), seat 2: take entry 60 is not a tile");
+}
+
+TEST(conversion_error_test, regression_log_bytes_in_a_diagnostic_are_escaped) {
+  // An entry's bytes are the log's, anything at all: a terminal escape in
+  // one must not reach the terminal, nor a line feed split the one line.
+  struct Case {
+    std::string take;
+    std::string discard;
+    std::string message;
+  };
+  const Case cases[] = {
+      {std::string(1, '\0'), "", "invalid call notation \"\\0\""},
+      {"c21\n\x1b[31mX", "", "invalid call notation \"c21\\n\\u{1b}[31mX\""},
+      {"", "r\xC2\x9B", "invalid tile code \"\\u{9b}\" in call notation"},  // CSI, in UTF-8
+  };
+  for (const Case& c : cases) {
+    PreparedHand hand = HandBuilder().seat(0, {11}, {});
+    if (!c.take.empty()) hand.seats[0].takes = {c.take};
+    if (!c.discard.empty()) hand.seats[0].discards = {c.discard};
+    auto events = convert_log(log_of({hand}));
+    ASSERT_FALSE(events.has_value());
+    const std::string line = describe(events.error());
+    EXPECT_EQ(line, "hand 0 (honba 0), seat 0: " + c.message);
+    for (const char byte : line) EXPECT_GE(static_cast<unsigned char>(byte), 0x20) << line;
+  }
 }
 
 TEST(conversion_error_test, describe_shows_the_mismatched_call_and_the_discard) {
