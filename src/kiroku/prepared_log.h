@@ -16,6 +16,9 @@ namespace kiroku {
 
 struct Draw {
   Scores deltas{};
+  // The abortive draw "四家立直": the fourth riichi's discard ends the hand,
+  // and that riichi stands (its stick goes on the table).
+  bool four_riichi = false;
   friend bool operator==(const Draw&, const Draw&) = default;
 };
 

@@ -42,6 +42,7 @@ GameFeatures& GameFeatures::operator+=(const GameFeatures& o) {
   tsumo += o.tsumo;
   exhaustive_draws += o.exhaustive_draws;
   abortive_draws += o.abortive_draws;
+  four_riichi_draws += o.four_riichi_draws;
   red_fives_called += o.red_fives_called;
   return *this;
 }
@@ -57,8 +58,8 @@ std::string GameFeatures::summary() const {
          std::to_string(ankan) + ", riichi " + std::to_string(riichi) + ", tsumogiri " + std::to_string(tsumogiri) +
          ", ron " + std::to_string(ron) + " (double " + std::to_string(double_ron) + ", robbed kan " +
          std::to_string(robbed_kan) + "), tsumo " + std::to_string(tsumo) + ", exhaustive draws " +
-         std::to_string(exhaustive_draws) + ", abortive draws " + std::to_string(abortive_draws) +
-         ", red fives in melds " + std::to_string(red_fives_called);
+         std::to_string(exhaustive_draws) + ", abortive draws " + std::to_string(abortive_draws) + " (four riichi " +
+         std::to_string(four_riichi_draws) + "), red fives in melds " + std::to_string(red_fives_called);
 }
 
 GameFeatures count_features(const RawLog& log) {
@@ -98,6 +99,7 @@ GameFeatures count_features(const RawLog& log) {
     if (label == nullptr) continue;
     if (*label != "和了") {
       ++(is_exhaustive_label(*label) ? f.exhaustive_draws : f.abortive_draws);
+      if (*label == "四家立直") ++f.four_riichi_draws;
       continue;
     }
     std::size_t wins = 0;

@@ -23,9 +23,10 @@ struct GameFeatures {
   std::size_t double_ron = 0;
   std::size_t robbed_kan = 0;
   std::size_t tsumo = 0;
-  std::size_t exhaustive_draws = 0;  // "流局", "全員聴牌", "全員不聴"
-  std::size_t abortive_draws = 0;    // every other label
-  std::size_t red_fives_called = 0;  // red fives in call or kan notation
+  std::size_t exhaustive_draws = 0;   // "流局", "全員聴牌", "全員不聴"
+  std::size_t abortive_draws = 0;     // every other label
+  std::size_t four_riichi_draws = 0;  // "四家立直", among the abortive draws
+  std::size_t red_fives_called = 0;   // red fives in call or kan notation
 
   GameFeatures& operator+=(const GameFeatures& other);
   // Chi, pon, the three kans, riichi, ron, tsumo and an exhaustive draw.

@@ -16,6 +16,7 @@ SimSettings property_settings(std::uint64_t seed) {
   settings.max_hands = 10;
   settings.trap = 0.6;
   settings.kan_storm = 0.02;
+  settings.riichi_rush = 0.02;
   settings.quote_names = seed % 5 == 0;
   return settings;
 }

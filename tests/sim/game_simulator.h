@@ -41,6 +41,7 @@ struct SimSettings {
   double nine_terminals = 0.01;      // abort on a first draw (hand not checked)
   double kan_rig = 0.25;             // a seat is dealt a triplet, to make kans likely
   double kan_storm = 0.0;            // two seats are dealt two quads each
+  double riichi_rush = 0.0;          // a hand where every seat declares riichi when it can, and nobody calls
   double trap = 0.0;                 // a hand is rigged with traps
   std::size_t max_traps = 2;         // traps per rigged hand
   double trap_call_at_once = 0.3;    // a trap's caller takes the first discard

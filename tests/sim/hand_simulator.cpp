@@ -140,6 +140,7 @@ class HandSimulator {
   Tile last_discard_;
   bool riichi_declared_ = false;  // the last discard declared riichi
   int riichi_count_ = 0;
+  bool riichi_rush_ = false;               // every seat declares when it can; nobody calls
   bool any_call_ = false;                  // a call or kan broke the first go-around
   std::optional<std::uint8_t> swap_kind_;  // kind not to discard right after a call
 
@@ -180,6 +181,12 @@ void HandSimulator::rig() {
       wall_.give_kind(seat, fresh_kind(), 4, rng_);
     }
   }
+  // Four riichi abort the hand after the fourth riichi's discard: with
+  // riichi at a few percent a decision, and any call opening a hand, rarer
+  // still.  Drawn only when asked for, so that games without rushes stay as
+  // they were; a rush sets no traps, whose seats may not declare.
+  riichi_rush_ = settings_.riichi_rush > 0 && rng_.chance(settings_.riichi_rush);
+  if (riichi_rush_) return;
   for (std::size_t i = 0; i < settings_.max_traps; ++i) {
     if (!rng_.chance(settings_.trap)) continue;
     Trap trap;
@@ -272,7 +279,7 @@ double HandSimulator::call_chance(std::size_t seat) const {
     // before the caller's next take.
     if (t.discarder == seat && t.discarded > 0 && players_[t.caller].takes == t.caller_takes_at_discard) return 0.9;
   }
-  return settings_.call;
+  return riichi_rush_ ? 0.0 : settings_.call;
 }
 
 std::optional<Tile> HandSimulator::trap_discard(std::size_t seat) {
@@ -380,7 +387,7 @@ HandSimulator::Next HandSimulator::act_after_draw(std::size_t seat) {
 
   const bool may_riichi =
       !p.riichi && p.closed() && score(seat) >= kRiichiStick && wall_.live_left() >= 4 && !in_trap(seat);
-  const bool riichi = may_riichi && rng_.chance(settings_.riichi);
+  const bool riichi = may_riichi && rng_.chance(riichi_rush_ ? 1.0 : settings_.riichi);
   const auto [tile, tsumogiri] = choose_discard(seat, true);
   discard(seat, tile, tsumogiri, riichi);
   return Next::AfterDiscard;
@@ -483,7 +490,12 @@ HandSimulator::Next HandSimulator::after_discard(std::size_t& actor) {
   const bool riichi_accepted = riichi_declared_;
   if (riichi_accepted) {
     ++players_[from].sticks;
-    if (++riichi_count_ == 4) return abortive_draw("四家立直");
+    if (++riichi_count_ == 4) {
+      // Nobody moves after the fourth riichi, yet it stands: Tenhou takes
+      // its stick and carries all four into the next hand.
+      emit(event::ReachAccepted{static_cast<Seat>(from)});
+      return abortive_draw("四家立直");
+    }
   }
   const int kan_owners = static_cast<int>(std::count(kan_owner_.begin(), kan_owner_.end(), true));
   if (kans_ == kMaxKans && kan_owners > 1) return abortive_draw("四槓散了");

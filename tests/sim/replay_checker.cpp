@@ -54,6 +54,7 @@ struct ExpectedWin {
 // The hand's result as the log states it.
 struct ExpectedResult {
   bool win = false;
+  bool four_riichi = false;  // the abortive draw "四家立直"
   std::vector<ExpectedWin> wins;
   Scores draw_deltas{};
 };
@@ -63,6 +64,7 @@ ExpectedResult expected_result(const std::vector<ResultItem>& items) {
   const auto* label = items.empty() ? nullptr : std::get_if<std::string>(&items[0]);
   if (label == nullptr) return result;
   if (*label != "和了") {
+    result.four_riichi = *label == "四家立直";
     if (items.size() > 1) {
       if (const auto* deltas = std::get_if<Scores>(&items[1])) result.draw_deltas = *deltas;
     }
@@ -555,6 +557,12 @@ bool Checker::on_ryukyoku(const event::Ryukyoku& e) {
   if (result_.win) return fail("ryukyoku in a hand the log ends with a win");
   if (phase_ != Phase::AfterDraw && phase_ != Phase::AfterDiscard) return fail("ryukyoku out of turn");
   if (!e.deltas || *e.deltas != result_.draw_deltas) return fail("ryukyoku deltas differ from the log");
+  if (result_.four_riichi) {
+    const bool all_riichi = std::all_of(seats_.begin(), seats_.end(), [](const SeatState& s) { return s.riichi; });
+    if (!all_riichi || unaccepted_riichi_) {
+      return fail("four-riichi draw without four accepted riichi");
+    }
+  }
   draw_written_ = true;
   phase_ = Phase::Result;
   return true;

@@ -6,8 +6,9 @@
 // happen (after a discard comes a call of that tile from that seat, the
 // next seat's draw, or the hand's result); tsumogiri flags fit the tile just
 // drawn; chi, pon and kan targets are the discarder; riichi is declared by a
-// closed hand, accepted before the next take and followed by discards of the
-// drawn tile only; every kan's "dora" stands where the order of play puts it
+// closed hand, accepted before the next take (the fourth, before the
+// four-riichi draw) and followed by discards of the drawn tile only; every
+// kan's "dora" stands where the order of play puts it
 // (right after a closed kan, after an open kan's replacement draw and
 // before the next discard that is not a riichi declaration, or before the
 // next kan) with the log's next indicator; the results are the log's.

@@ -124,6 +124,19 @@ Game two_kans() {
                                });
 }
 
+// The first property game with a four-riichi draw.
+Game four_riichi_game() {
+  for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+    SimulatedGame game = simulate_game(seed, property_settings(seed));
+    for (const HandEntry& hand : game.log.log) {
+      if (hand.result.at(0) == ResultItem(std::string("四家立直")))
+        return {std::move(game.log), std::move(game.events)};
+    }
+  }
+  ADD_FAILURE() << "no four-riichi draw in the property games";
+  return {};
+}
+
 // Index of the n-th event (from 0) for which `match` holds.
 template <class Match>
 std::size_t find_event(const std::vector<Event>& events, Match match, int n = 0) {
@@ -189,6 +202,18 @@ TEST(replay_checker_test, refuses_impossible_turn_order) {
   game = pon_riichi_ron();
   std::get<Hora>(game.events[find_kind<Hora>(game.events)]).target = 2;
   expect_refused(game, "target");
+
+  // The fourth riichi stands before the draw it brings about.
+  game = four_riichi_game();
+  ASSERT_TRUE(check_replay(game.events, game.log));
+  std::size_t accepted = 0;
+  while (accepted + 1 < game.events.size() && !(std::holds_alternative<ReachAccepted>(game.events[accepted]) &&
+                                                std::holds_alternative<Ryukyoku>(game.events[accepted + 1]))) {
+    ++accepted;
+  }
+  ASSERT_LT(accepted + 1, game.events.size());
+  game.events.erase(game.events.begin() + static_cast<std::ptrdiff_t>(accepted));
+  expect_refused(game, "four-riichi draw without four accepted riichi");
 }
 
 TEST(replay_checker_test, refuses_results_that_differ_from_the_log) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
+#include <variant>
 
 #include "kiroku/conv/hand_result.h"
 
@@ -31,14 +32,14 @@ struct HandWalkState {
   std::array<ListCursor, kSeatCount> discards{};
   std::size_t takes_left = 0;
   std::uint8_t calls_waiting = 0;
-  Tile last_tile;                   // of the last walked "dahai"
-  Seat previous_discarder = 0;      // of the last discard that asked who moves next
-  bool discard_seen = false;        // whether such a discard has happened
-  bool reach_pending = false;       // "reach_accepted" is still to come
-  bool dora_after_discard = false;  // a kan's dora is due before the next "dahai" or "ankan"
-  bool dora_before_draw = false;    // a kan's dora is due before the next "tsumo"
-  std::size_t dora_cursor = 1;      // next indicator for a "dora" event
-  DahaiCounts remaining_dahai{};    // "dahai" of each seat and tile not yet walked
+  Tile last_tile;                       // of the last walked "dahai"
+  Seat previous_discarder = 0;          // of the last discard that asked who moves next
+  bool discard_seen = false;            // whether such a discard has happened
+  std::optional<Seat> riichi_declarer;  // of a riichi not accepted yet
+  bool dora_after_discard = false;      // a kan's dora is due before the next "dahai" or "ankan"
+  bool dora_before_draw = false;        // a kan's dora is due before the next "tsumo"
+  std::size_t dora_cursor = 1;          // next indicator for a "dora" event
+  DahaiCounts remaining_dahai{};        // "dahai" of each seat and tile not yet walked
 };
 
 class HandWalk {
@@ -66,6 +67,7 @@ class HandWalk {
       if (!end) return std::unexpected(std::move(end.error()));
       if (*end == StepEnd::HandOver) break;
     }
+    settle_riichi(true);
     emit_hand_result(hand_, events_);
     return {};
   }
@@ -108,6 +110,23 @@ class HandWalk {
     return {};
   }
 
+  // A riichi declaration stands, its stick on the table, once the next
+  // player has moved without winning on the riichi tile: called before each
+  // take.  At the hand's end (`at_hand_end`), the declaration just made
+  // stands only if it was the fourth riichi: that draw ends the hand with no
+  // one moving, yet Tenhou takes the stick and carries it into the next
+  // hand.  A riichi tile won on stays unaccepted.
+  void settle_riichi(bool at_hand_end) {
+    if (!state_.riichi_declarer) return;
+    if (at_hand_end) {
+      const auto* draw = std::get_if<Draw>(&hand_.result);
+      if (draw == nullptr || !draw->four_riichi) return;
+    }
+    events_.emplace_back(std::in_place_type<event::ReachAccepted>,
+                         event::ReachAccepted{.actor = *state_.riichi_declarer});
+    state_.riichi_declarer.reset();
+  }
+
   // Calls, kans and riichi declarations.  Draws and plain discards, nine
   // entries in ten, are written where the walk has told them apart already:
   // through append_events' switch, a call and an indirect jump each, they
@@ -142,12 +161,7 @@ class HandWalk {
   std::expected<void, ConversionError> take_step() {
     const ListEntry* entry = read_take();
     if (!take_fits(entry)) return std::unexpected(take_failure(entry));
-    // The declaration stands once the next player has moved without winning
-    // on the riichi tile; the flag is settled by the next discard step.
-    if (state_.reach_pending) {
-      events_.emplace_back(std::in_place_type<event::ReachAccepted>,
-                           event::ReachAccepted{.actor = state_.previous_discarder});
-    }
+    settle_riichi(false);
 
     if (entry->kind == Kind::Tsumo) {
       if (state_.dora_before_draw) {
@@ -216,11 +230,10 @@ class HandWalk {
       state_.last_tile = entry.pai;
       --state_.remaining_dahai[state_.actor][entry.pai.index()];
     }
-    state_.reach_pending = is_dahai && entry.riichi;
+    if (is_dahai && entry.riichi) state_.riichi_declarer = state_.actor;
 
     // Nobody takes anything more: the discard was won on, the wall is empty,
-    // or the discard aborted the hand.  A riichi just declared is then never
-    // accepted.
+    // or the discard aborted the hand.
     if (state_.takes_left == 0) return hand_over();
 
     if (entry.kind == Kind::Kakan) {

@@ -12,6 +12,9 @@ constexpr std::string_view kThree = "\xE4\xB8\x89";                 // 三
 constexpr std::string_view kEast = "\xE6\x9D\xB1";                  // 東
 constexpr std::string_view kWinLabel = "\xE5\x92\x8C\xE4\xBA\x86";  // 和了
 
+// 四家立直: the one draw label that changes the events.
+constexpr std::string_view kFourRiichiLabel = "\xE5\x9B\x9B\xE5\xAE\xB6\xE7\xAB\x8B\xE7\x9B\xB4";
+
 bool contains(std::string_view text, std::string_view pattern) noexcept {
   return text.find(pattern) != std::string_view::npos;
 }
@@ -39,7 +42,7 @@ std::expected<HandResult, PrepareError> reduce_hand_result(std::vector<ResultIte
   if (*label != kWinLabel) {
     // Any other label is a draw of some kind: exhaustive, or an abort.
     const Scores* deltas = items.size() > 1 ? std::get_if<Scores>(&items[1]) : nullptr;
-    return Draw{deltas ? *deltas : Scores{}};
+    return Draw{.deltas = deltas ? *deltas : Scores{}, .four_riichi = *label == kFourRiichiLabel};
   }
   // After the win label come (score changes, detail list) pairs, one per
   // winner; an unpaired last item is ignored.

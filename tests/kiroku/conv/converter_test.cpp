@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,8 @@
 #include "kiroku/conv/hand_walk.h"
 #include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
+#include "kiroku/prepare/preparation.h"
+#include "kiroku/read/log_reader.h"
 
 namespace kiroku::conv {
 namespace {
@@ -196,6 +199,36 @@ TEST(converter_test, every_four_player_game_of_the_corpus_converts) {
     ++games;
   }
   EXPECT_EQ(games, 34U);
+}
+
+TEST(converter_test, four_riichi_draw_of_the_corpus_accepts_the_fourth_riichi) {
+  const std::filesystem::path path = std::filesystem::path(KIROKU_CORPUS_DIR) / "pantheon-4.json";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  auto raw = read_raw_log(PaddedText::copy_of(text.str()));
+  ASSERT_TRUE(raw);
+  auto prepared = prepare_log(std::move(*raw));
+  ASSERT_TRUE(prepared);
+  auto events = convert_log(*prepared);
+  ASSERT_TRUE(events);
+
+  // East 4, honba 2 ends in "四家立直" on seat 1's riichi, made on a draw
+  // of 2s; the next hand opens with all four sticks on the table.
+  const auto start = std::find_if(events->begin(), events->end(), [](const Event& e) {
+    const auto* s = std::get_if<event::StartKyoku>(&e);
+    return s != nullptr && s->kyoku == 4 && s->honba == 2;
+  });
+  ASSERT_NE(start, events->end());
+  const auto end =
+      std::find_if(start, events->end(), [](const Event& e) { return std::holds_alternative<event::EndKyoku>(e); });
+  ASSERT_GE(end - start, 5);
+  EXPECT_EQ(summaries({end - 4, end}), (Lines{"reach 1", "dahai 1 2s tsumogiri", "reach_accepted 1", "ryukyoku"}));
+  EXPECT_EQ(std::count_if(start, end, [](const Event& e) { return std::holds_alternative<event::ReachAccepted>(e); }),
+            4);
+  const auto& next = std::get<event::StartKyoku>(*std::next(end));
+  EXPECT_EQ(next.kyotaku, 4);
 }
 
 }  // namespace

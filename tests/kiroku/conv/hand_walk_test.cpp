@@ -137,6 +137,25 @@ TEST(hand_walk_test, riichi_won_on_is_never_accepted) {
             (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "hora 2 from 0"}));
 }
 
+TEST(hand_walk_test, fourth_riichi_stands_only_when_it_brings_the_four_riichi_draw) {
+  PreparedHand hand =
+      HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {"r60"}).seat(2, {13}, {"r60"}).seat(3, {14}, {"r60"});
+  hand.result = Draw{.deltas = {}, .four_riichi = true};
+  const Lines three_riichi{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0",
+                           "tsumo 1 2m", "reach 1", "dahai 1 2m tsumogiri", "reach_accepted 1",
+                           "tsumo 2 3m", "reach 2", "dahai 2 3m tsumogiri", "reach_accepted 2",
+                           "tsumo 3 4m", "reach 3", "dahai 3 4m tsumogiri"};
+  Lines four_riichi = three_riichi;
+  four_riichi.insert(four_riichi.end(), {"reach_accepted 3", "ryukyoku"});
+  EXPECT_EQ(play(hand), four_riichi);
+
+  // Any other draw on that discard leaves it unaccepted.
+  hand.result = Draw{};
+  Lines other_draw = three_riichi;
+  other_draw.push_back("ryukyoku");
+  EXPECT_EQ(play(hand), other_draw);
+}
+
 // --- Kans and their dora ---------------------------------------------------
 
 TEST(hand_walk_test, ankan_reveals_its_dora_before_the_replacement_draw) {

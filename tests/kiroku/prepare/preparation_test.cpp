@@ -117,6 +117,12 @@ TEST(preparation_test, reduces_draws) {
   EXPECT_EQ(reduce_hand_result(Items{exhaustive, std::vector{number(1)}, tenpai}), HandResult(Draw{}));
   EXPECT_EQ(reduce_hand_result(Items{}), HandResult(Draw{}));
   EXPECT_EQ(reduce_hand_result(Items{tenpai, exhaustive}), HandResult(Draw{}));
+
+  // Only the exact label marks the four-riichi draw, whose last riichi stands.
+  const std::string four_riichi = "\xE5\x9B\x9B\xE5\xAE\xB6\xE7\xAB\x8B\xE7\x9B\xB4";  // 四家立直
+  EXPECT_EQ(reduce_hand_result(Items{four_riichi}), HandResult(Draw{.deltas = {}, .four_riichi = true}));
+  EXPECT_EQ(reduce_hand_result(Items{four_riichi + " "}), HandResult(Draw{}));
+  EXPECT_EQ(reduce_hand_result(Items{four_riichi.substr(0, 9)}), HandResult(Draw{}));
 }
 
 }  // namespace
