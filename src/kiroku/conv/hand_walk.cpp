@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
-#include <variant>
 
-#include "kiroku/conv/hand_result.h"
+#include "kiroku/conv/hand_writer.h"
 
 namespace kiroku::conv {
 
@@ -32,20 +31,26 @@ struct HandWalkState {
   std::array<ListCursor, kSeatCount> discards{};
   std::size_t takes_left = 0;
   std::uint8_t calls_waiting = 0;
-  Tile last_tile;                       // of the last walked "dahai"
-  Seat previous_discarder = 0;          // of the last discard that asked who moves next
-  bool discard_seen = false;            // whether such a discard has happened
-  std::optional<Seat> riichi_declarer;  // of a riichi not accepted yet
-  bool dora_after_discard = false;      // a kan's dora is due before the next "dahai" or "ankan"
-  bool dora_before_draw = false;        // a kan's dora is due before the next "tsumo"
-  std::size_t dora_cursor = 1;          // next indicator for a "dora" event
-  DahaiCounts remaining_dahai{};        // "dahai" of each seat and tile not yet walked
+  Tile last_tile;                 // of the last walked "dahai"
+  Seat previous_discarder = 0;    // of the last discard that asked who moves next
+  bool discard_seen = false;      // whether such a discard has happened
+  DahaiCounts remaining_dahai{};  // "dahai" of each seat and tile not yet walked
 };
+
+// The call an entry of `actor`'s take list stands for; for MismatchedCall.
+Event call_event(const ListEntry& call, Seat actor) {
+  const auto& c = call.consumed;
+  switch (call.kind) {
+    case Kind::Chi: return event::Chi{.actor = actor, .target = call.target, .pai = call.pai, .consumed = {c[0], c[1]}};
+    case Kind::Pon: return event::Pon{.actor = actor, .target = call.target, .pai = call.pai, .consumed = {c[0], c[1]}};
+    default: return event::Daiminkan{.actor = actor, .target = call.target, .pai = call.pai, .consumed = c};
+  }
+}
 
 class HandWalk {
  public:
   HandWalk(const PreparedHand& hand, const DecodedHand& decoded, CallAnswers& answers, std::vector<Event>& events)
-      : hand_(hand), answers_(answers), events_(events) {
+      : hand_(hand), answers_(answers), writer_(hand.id, hand.dora_indicators, events) {
     state_.actor = static_cast<Seat>(hand.id.hand_index % kSeatCount);
     for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
       const SeatLists& lists = decoded.lists[seat];
@@ -59,7 +64,7 @@ class HandWalk {
 
   std::expected<void, ConversionError> run() {
     if (hand_.dora_indicators.empty()) return std::unexpected(error(ConversionErrorKind::NoDoraMarker));
-    events_.emplace_back(std::in_place_type<event::StartKyoku>, start_kyoku(hand_));
+    if (auto started = writer_.start(start_kyoku(hand_)); !started) return started;
     for (;;) {
       // Every round reads at least one take entry, so the walk ends.
       if (auto taken = take_step(); !taken) return std::unexpected(std::move(taken.error()));
@@ -67,25 +72,18 @@ class HandWalk {
       if (!end) return std::unexpected(std::move(end.error()));
       if (*end == StepEnd::HandOver) break;
     }
-    settle_riichi(true);
-    emit_hand_result(hand_, events_);
+    writer_.finish(hand_.result, hand_.ura_indicators);
     return {};
   }
 
  private:
   ConversionError error(ConversionErrorKind kind, std::optional<Seat> seat = std::nullopt) const {
-    ConversionError e;
-    e.kind = kind;
-    e.hand = hand_.id;
-    e.seat = seat;
-    return e;
+    return ConversionError::of(kind, hand_.id, seat);
   }
 
   ConversionError mismatched_call(const ListEntry& call) const {
     ConversionError e = error(ConversionErrorKind::MismatchedCall, state_.actor);
-    std::vector<Event> events;
-    append_events(events, call, state_.actor);
-    e.call = std::move(events.front());
+    e.call = call_event(call, state_.actor);
     e.discard_seen = state_.discard_seen;
     e.previous_discarder = state_.previous_discarder;
     e.last_tile = state_.last_tile;
@@ -100,38 +98,6 @@ class HandWalk {
     if (!state_.discard_seen) return true;
     return state_.previous_discarder != state_.actor && claim.target == state_.previous_discarder;
   }
-
-  std::expected<void, ConversionError> new_dora() {
-    if (state_.dora_cursor >= hand_.dora_indicators.size()) {
-      return std::unexpected(error(ConversionErrorKind::NoDoraMarker));
-    }
-    events_.emplace_back(std::in_place_type<event::Dora>,
-                         event::Dora{.dora_marker = hand_.dora_indicators[state_.dora_cursor++]});
-    return {};
-  }
-
-  // A riichi declaration stands, its stick on the table, once the next
-  // player has moved without winning on the riichi tile: called before each
-  // take.  At the hand's end (`at_hand_end`), the declaration just made
-  // stands only if it was the fourth riichi: that draw ends the hand with no
-  // one moving, yet Tenhou takes the stick and carries it into the next
-  // hand.  A riichi tile won on stays unaccepted.
-  void settle_riichi(bool at_hand_end) {
-    if (!state_.riichi_declarer) return;
-    if (at_hand_end) {
-      const auto* draw = std::get_if<Draw>(&hand_.result);
-      if (draw == nullptr || !draw->four_riichi) return;
-    }
-    events_.emplace_back(std::in_place_type<event::ReachAccepted>,
-                         event::ReachAccepted{.actor = *state_.riichi_declarer});
-    state_.riichi_declarer.reset();
-  }
-
-  // Calls, kans and riichi declarations.  Draws and plain discards, nine
-  // entries in ten, are written where the walk has told them apart already:
-  // through append_events' switch, a call and an indirect jump each, they
-  // made the convert stage of `make bench` measurably slower.
-  void append(const ListEntry& entry) { append_events(events_, entry, state_.actor); }
 
   // The next take entry of the actor, or null when its list is read.  The
   // callers check it with take_fits; a plain pointer rather than an
@@ -158,50 +124,52 @@ class HandWalk {
     return mismatched_call(*entry);
   }
 
+  // Tells the writer the take `entry` of the actor; the list holds takes only.
+  std::expected<void, ConversionError> write_take(const ListEntry& entry) {
+    const Seat actor = state_.actor;
+    const auto& c = entry.consumed;
+    switch (entry.kind) {
+      case Kind::Chi:
+        return writer_.chi({.actor = actor, .target = entry.target, .pai = entry.pai, .consumed = {c[0], c[1]}});
+      case Kind::Pon:
+        return writer_.pon({.actor = actor, .target = entry.target, .pai = entry.pai, .consumed = {c[0], c[1]}});
+      case Kind::Daiminkan:
+        return writer_.daiminkan({.actor = actor, .target = entry.target, .pai = entry.pai, .consumed = c});
+      default: return writer_.tsumo({.actor = actor, .pai = entry.pai});
+    }
+  }
+
   std::expected<void, ConversionError> take_step() {
     const ListEntry* entry = read_take();
     if (!take_fits(entry)) return std::unexpected(take_failure(entry));
-    settle_riichi(false);
-
-    if (entry->kind == Kind::Tsumo) {
-      if (state_.dora_before_draw) {
-        if (auto dora = new_dora(); !dora) return dora;
-        state_.dora_before_draw = false;
-      }
-      events_.emplace_back(std::in_place_type<event::Tsumo>, event::Tsumo{.actor = state_.actor, .pai = entry->pai});
-      return {};
+    if (entry->kind == Kind::Tsumo) return writer_.tsumo({.actor = state_.actor, .pai = entry->pai});
+    if (auto written = write_take(*entry); !written) return written;
+    // After a daiminkan the caller draws from the dead wall at once (or
+    // calls another kan in its place).
+    while (entry->kind == Kind::Daiminkan) {
+      entry = read_take();
+      if (!take_fits(entry)) return std::unexpected(take_failure(entry));
+      if (auto written = write_take(*entry); !written) return written;
     }
-    if (entry->kind != Kind::Daiminkan) {
-      append(*entry);
-      return {};
-    }
-    // A kan on a discard while an earlier kan's dora is still due: that one
-    // is revealed first; the new kan's own comes before the next discard.
-    if (state_.dora_after_discard) {
-      if (auto dora = new_dora(); !dora) return dora;
-    }
-    append(*entry);
-    return replacement_draw();
+    return {};
   }
 
-  // After a daiminkan the caller draws from the dead wall at once.
-  std::expected<void, ConversionError> replacement_draw() {
-    for (;;) {
-      const ListEntry* entry = read_take();
-      if (!take_fits(entry)) return std::unexpected(take_failure(entry));
-      if (entry->kind == Kind::Daiminkan) {
-        if (auto dora = new_dora(); !dora) return dora;
-        append(*entry);
-        continue;
-      }
-      state_.dora_after_discard = true;
-      if (entry->kind == Kind::Tsumo && state_.dora_before_draw) {
-        if (auto dora = new_dora(); !dora) return dora;
-        state_.dora_before_draw = false;
-      }
-      append(*entry);
-      return {};
+  // Tells the writer the discard step `entry` of the actor; the list holds
+  // discard steps only.
+  std::expected<void, ConversionError> write_discard(const ListEntry& entry) {
+    const Seat actor = state_.actor;
+    const auto& c = entry.consumed;
+    switch (entry.kind) {
+      case Kind::Kakan: return writer_.kakan({.actor = actor, .pai = entry.pai, .consumed = c});
+      case Kind::Ankan: return writer_.ankan({.actor = actor, .consumed = {c[0], c[1], c[2], entry.pai}});
+      default: break;
     }
+    // Built at each call: a Dahai in memory that writer_.riichi could see
+    // would make writer_.dahai read its bytes back, a stall on every discard.
+    if (entry.riichi) {
+      return writer_.riichi({.actor = actor}, {.actor = actor, .pai = entry.pai, .tsumogiri = entry.tsumogiri});
+    }
+    return writer_.dahai({.actor = actor, .pai = entry.pai, .tsumogiri = entry.tsumogiri});
   }
 
   std::expected<StepEnd, ConversionError> discard_step() {
@@ -209,42 +177,16 @@ class HandWalk {
     if (discards.done()) return hand_over();
 
     const ListEntry& entry = *discards.next++;
-    const bool is_dahai = entry.kind == Kind::Dahai;
-    if (state_.dora_after_discard) {
-      // A discard that declares riichi leaves it due for the next one.
-      if ((is_dahai && !entry.riichi) || entry.kind == Kind::Ankan) {
-        if (auto dora = new_dora(); !dora) return std::unexpected(std::move(dora.error()));
-        state_.dora_after_discard = false;
-      } else if (entry.kind == Kind::Kakan) {
-        // The earlier kan's dora now waits for the replacement draw.
-        state_.dora_before_draw = true;
-      }
-    }
-    if (is_dahai && !entry.riichi) {
-      events_.emplace_back(std::in_place_type<event::Dahai>,
-                           event::Dahai{.actor = state_.actor, .pai = entry.pai, .tsumogiri = entry.tsumogiri});
-    } else {
-      append(entry);
-    }
-    if (is_dahai) {
-      state_.last_tile = entry.pai;
-      --state_.remaining_dahai[state_.actor][entry.pai.index()];
-    }
-    if (is_dahai && entry.riichi) state_.riichi_declarer = state_.actor;
+    if (auto written = write_discard(entry); !written) return std::unexpected(std::move(written.error()));
 
     // Nobody takes anything more: the discard was won on, the wall is empty,
     // or the discard aborted the hand.
     if (state_.takes_left == 0) return hand_over();
 
-    if (entry.kind == Kind::Kakan) {
-      // Revealed after the replacement draw, unless the kakan is robbed.
-      state_.dora_after_discard = true;
-      return StepEnd::Continue;
-    }
-    if (entry.kind == Kind::Ankan) {
-      if (auto dora = new_dora(); !dora) return std::unexpected(std::move(dora.error()));
-      return StepEnd::Continue;
-    }
+    // A kan: the same seat takes its replacement draw next.
+    if (entry.kind != Kind::Dahai) return StepEnd::Continue;
+    state_.last_tile = entry.pai;
+    --state_.remaining_dahai[state_.actor][entry.pai.index()];
     const Seat next = next_actor();
     state_.discard_seen = true;
     state_.previous_discarder = state_.actor;
@@ -300,7 +242,7 @@ class HandWalk {
 
   const PreparedHand& hand_;
   CallAnswers& answers_;
-  std::vector<Event>& events_;
+  HandWriter writer_;
   HandWalkState state_;
 };
 

@@ -3,10 +3,9 @@
 // The log keeps, per seat, what it took and what it discarded, each list in
 // its own order.  The walk interleaves the eight lists: the seat to move
 // takes its next take entry, then plays its next discard entry; after a
-// discard, resolve_caller names the next seat.  Besides the events of the
-// lists it writes only "start_kyoku", "reach_accepted" (before the take after
-// a riichi discard, or before the four-riichi draw that discard brings
-// about), the "dora" of each kan, and the result.
+// discard, resolve_caller names the next seat.  It tells each step to a
+// HandWriter, which adds what no list holds: "start_kyoku", "reach_accepted",
+// the "dora" of each kan, and the result.
 #pragma once
 
 #include <array>

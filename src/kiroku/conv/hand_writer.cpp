@@ -22,6 +22,37 @@ std::expected<void, ConversionError> HandWriter::new_dora() {
   return {};
 }
 
+std::expected<void, ConversionError> HandWriter::begin_take() {
+  // A kan's consequences wait until play goes on after it: a robbed kan
+  // reveals nothing.
+  const After after = std::exchange(after_, After::Nothing);
+  if (after == After::Kakan) dora_after_discard_ = true;  // revealed after the replacement draw
+  if (after == After::Ankan) {
+    if (auto dora = new_dora(); !dora) return dora;
+  }
+  // The declaration stands once the next player has moved without winning
+  // on the riichi tile.
+  if (riichi_pending_) {
+    riichi_pending_ = false;
+    events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
+  }
+  return {};
+}
+
+std::expected<void, ConversionError> HandWriter::owed_tsumo(event::Tsumo tsumo) {
+  if (std::exchange(replacement_due_, false)) {
+    dora_after_discard_ = true;  // the daiminkan's own dora, before the next discard
+  } else if (auto begun = begin_take(); !begun) {
+    return begun;
+  }
+  if (dora_before_draw_) {
+    if (auto dora = new_dora(); !dora) return dora;
+    dora_before_draw_ = false;
+  }
+  events_.emplace_back(std::in_place_type<event::Tsumo>, tsumo);
+  return {};
+}
+
 std::expected<void, ConversionError> HandWriter::chi(const event::Chi& chi) {
   if (std::exchange(replacement_due_, false)) {
     dora_after_discard_ = true;
@@ -87,11 +118,11 @@ std::expected<void, ConversionError> HandWriter::ankan(const event::Ankan& ankan
   return {};
 }
 
-void HandWriter::finish(const HandResult& result, std::span<const Tile> ura_indicators, bool four_riichi_draw) {
-  if (four_riichi_draw && riichi_pending_) {
-    events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
-  }
+void HandWriter::finish(const HandResult& result, std::span<const Tile> ura_indicators) {
   if (const auto* draw = std::get_if<Draw>(&result)) {
+    if (draw->four_riichi && riichi_pending_) {
+      events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
+    }
     events_.emplace_back(std::in_place_type<event::Ryukyoku>, event::Ryukyoku{.deltas = draw->deltas});
   } else {
     for (const Win& win : std::get<std::vector<Win>>(result)) {

@@ -45,23 +45,24 @@ class HandWriter {
 
   // A take: a draw, a chi, a pon or a daiminkan.  After a daiminkan the
   // caller's next take is its replacement draw.
-  [[nodiscard]] std::expected<void, ConversionError> tsumo(const event::Tsumo& tsumo);
+  [[nodiscard]] std::expected<void, ConversionError> tsumo(event::Tsumo tsumo);
   [[nodiscard]] std::expected<void, ConversionError> chi(const event::Chi& chi);
   [[nodiscard]] std::expected<void, ConversionError> pon(const event::Pon& pon);
   [[nodiscard]] std::expected<void, ConversionError> daiminkan(const event::Daiminkan& daiminkan);
 
   // A discard step: a discard, a riichi declaration with its discard, or a
   // kakan or ankan (after which the same seat takes its replacement draw).
-  [[nodiscard]] std::expected<void, ConversionError> dahai(const event::Dahai& dahai);
+  [[nodiscard]] std::expected<void, ConversionError> dahai(event::Dahai dahai);
   [[nodiscard]] std::expected<void, ConversionError> riichi(const event::Reach& reach, const event::Dahai& dahai);
   [[nodiscard]] std::expected<void, ConversionError> kakan(const event::Kakan& kakan);
   [[nodiscard]] std::expected<void, ConversionError> ankan(const event::Ankan& ankan);
 
-  // The hand is over.  A four-riichi draw (`four_riichi_draw`) comes after
+  // The hand is over.  A four-riichi draw (Draw::four_riichi) comes after
   // the fourth declaration was accepted: Tenhou takes its stick and carries
   // all four into the next hand.  Then one "hora" per win (each with
-  // `ura_indicators`) or the "ryukyoku", then "end_kyoku".
-  void finish(const HandResult& result, std::span<const Tile> ura_indicators, bool four_riichi_draw);
+  // `ura_indicators`) or the "ryukyoku", then "end_kyoku".  The deltas are
+  // the log's, written as they are; nothing is checked or computed.
+  void finish(const HandResult& result, std::span<const Tile> ura_indicators);
 
  private:
   enum class After : std::uint8_t { Nothing, Kakan, Ankan };
@@ -70,6 +71,8 @@ class HandWriter {
   // What the step before a take still owes once play goes on: the dora of a
   // closed kan, the due mark of an added kan, a riichi's acceptance.
   [[nodiscard]] std::expected<void, ConversionError> begin_take();
+  // A draw after a step that still owes something.
+  [[nodiscard]] std::expected<void, ConversionError> owed_tsumo(event::Tsumo tsumo);
 
   HandId hand_;
   std::span<const Tile> dora_indicators_;
@@ -85,38 +88,15 @@ class HandWriter {
 
 // Inline: both walks call these for nearly every step of play.
 
-inline std::expected<void, ConversionError> HandWriter::begin_take() {
-  // A kan's consequences wait until play goes on after it: a robbed kan
-  // reveals nothing.
-  const After after = std::exchange(after_, After::Nothing);
-  if (after == After::Kakan) dora_after_discard_ = true;  // revealed after the replacement draw
-  if (after == After::Ankan) {
-    if (auto dora = new_dora(); !dora) return dora;
-  }
-  // The declaration stands once the next player has moved without winning
-  // on the riichi tile.
-  if (riichi_pending_) {
-    riichi_pending_ = false;
-    events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
-  }
-  return {};
-}
-
-inline std::expected<void, ConversionError> HandWriter::tsumo(const event::Tsumo& tsumo) {
-  if (std::exchange(replacement_due_, false)) {
-    dora_after_discard_ = true;  // the daiminkan's own dora, before the next discard
-  } else if (auto begun = begin_take(); !begun) {
-    return begun;
-  }
-  if (dora_before_draw_) {
-    if (auto dora = new_dora(); !dora) return dora;
-    dora_before_draw_ = false;
-  }
+inline std::expected<void, ConversionError> HandWriter::tsumo(event::Tsumo tsumo) {
+  // Most draws follow a plain discard and owe nothing; the others take the
+  // call out of line, which keeps this small enough for the walks to inline.
+  if (replacement_due_ || riichi_pending_ || dora_before_draw_ || after_ != After::Nothing) return owed_tsumo(tsumo);
   events_.emplace_back(std::in_place_type<event::Tsumo>, tsumo);
   return {};
 }
 
-inline std::expected<void, ConversionError> HandWriter::dahai(const event::Dahai& dahai) {
+inline std::expected<void, ConversionError> HandWriter::dahai(event::Dahai dahai) {
   if (dora_after_discard_) {
     if (auto dora = new_dora(); !dora) return dora;
     dora_after_discard_ = false;

@@ -1,10 +1,8 @@
-// One entry of a seat's take or discard list as its notation reads, and the
-// events it becomes once the walk has put it in order.
+// One entry of a seat's take or discard list as its notation reads.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "kiroku/event.h"
 #include "kiroku/tile.h"
@@ -37,9 +35,5 @@ inline bool is_call(const ListEntry& entry) noexcept {
   using enum ListEntry::Kind;
   return entry.kind == Chi || entry.kind == Pon || entry.kind == Daiminkan;
 }
-
-// Appends what `entry` of `actor`'s list writes: its event, or "reach" and
-// "dahai" for a riichi declaration.
-void append_events(std::vector<Event>& events, const ListEntry& entry, event::Seat actor);
 
 }  // namespace kiroku::conv

@@ -48,7 +48,7 @@ class PlayWalk {
       if (auto stepped = step(action); !stepped) return stepped;
     }
     if (phase_ != Phase::Won && phase_ != Phase::Over) return fail(ConversionErrorKind::HandNotFinished, actor_);
-    writer.finish(result(), ura_, ended_by_ == PlayDrawEnd::Kind::FourRiichi);
+    writer.finish(result(), ura_);
     return {};
   }
 
@@ -290,7 +290,8 @@ class PlayWalk {
   }
 
   HandResult result() const {
-    if (ended_by_) return Draw{.deltas = hand_.draw_end.deltas};
+    if (ended_by_)
+      return Draw{.deltas = hand_.draw_end.deltas, .four_riichi = *ended_by_ == PlayDrawEnd::Kind::FourRiichi};
     return wins_;
   }
 

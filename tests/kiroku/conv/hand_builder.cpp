@@ -134,7 +134,29 @@ std::vector<std::string> summaries(const std::vector<Event>& events) {
 
 std::vector<Event> events_of(const std::vector<ListEntry>& entries, event::Seat actor) {
   std::vector<Event> events;
-  for (const ListEntry& entry : entries) append_events(events, entry, actor);
+  for (const ListEntry& e : entries) {
+    const auto& c = e.consumed;
+    switch (e.kind) {
+      case ListEntry::Kind::Tsumo: events.push_back(event::Tsumo{.actor = actor, .pai = e.pai}); break;
+      case ListEntry::Kind::Chi:
+        events.push_back(event::Chi{.actor = actor, .target = e.target, .pai = e.pai, .consumed = {c[0], c[1]}});
+        break;
+      case ListEntry::Kind::Pon:
+        events.push_back(event::Pon{.actor = actor, .target = e.target, .pai = e.pai, .consumed = {c[0], c[1]}});
+        break;
+      case ListEntry::Kind::Daiminkan:
+        events.push_back(event::Daiminkan{.actor = actor, .target = e.target, .pai = e.pai, .consumed = c});
+        break;
+      case ListEntry::Kind::Dahai:
+        if (e.riichi) events.push_back(event::Reach{.actor = actor});
+        events.push_back(event::Dahai{.actor = actor, .pai = e.pai, .tsumogiri = e.tsumogiri});
+        break;
+      case ListEntry::Kind::Kakan: events.push_back(event::Kakan{.actor = actor, .pai = e.pai, .consumed = c}); break;
+      case ListEntry::Kind::Ankan:
+        events.push_back(event::Ankan{.actor = actor, .consumed = {c[0], c[1], c[2], e.pai}});
+        break;
+    }
+  }
   return events;
 }
 

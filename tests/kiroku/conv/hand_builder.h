@@ -56,7 +56,8 @@ PreparedLog log_of(std::vector<PreparedHand> hands);
 std::string summary(const Event& event);
 std::vector<std::string> summaries(const std::vector<Event>& events);
 
-// The events `actor`'s list entries write, in list order.
+// The events `actor`'s list entries stand for, in list order: a riichi
+// declaration as "reach" and its "dahai".
 std::vector<Event> events_of(const std::vector<ListEntry>& entries, event::Seat actor);
 
 // The summaries of the events between "start_kyoku" and "end_kyoku" of the
