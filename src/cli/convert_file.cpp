@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "cli/gzip.h"
 #include "cli/input_files.h"
 #include "cli/output_files.h"
+#include "kiroku/io/gzip.h"
 #include "kiroku/pipeline.h"
 
 namespace kiroku::cli {
@@ -20,8 +20,8 @@ std::expected<Converted, std::string> convert_file(const Job& job, bool gzip) {
   std::string compressed;
   std::string_view bytes = encoded->lines();
   if (gzip) {
-    auto packed = cli::gzip(bytes);
-    if (!packed) return std::unexpected(std::move(packed.error()));
+    auto packed = kiroku::gzip(bytes);
+    if (!packed) return std::unexpected("gzip: " + packed.error());
     compressed = std::move(*packed);
     bytes = compressed;
   }

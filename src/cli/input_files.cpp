@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "cli/errno_text.h"
-#include "cli/gzip.h"
 #include "kiroku/io/file_reader.h"
 #include "kiroku/io/unique_fd.h"
 #include "kiroku/io/utf8.h"
@@ -88,18 +87,18 @@ std::expected<PaddedText, std::string> read_log_file(const fs::path& path) {
   if (::fstat(fd.get(), &info) != 0) return std::unexpected("open: " + errno_text(errno));
   if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
 
-  auto bytes = read_whole_file(fd.get());
-  if (!bytes) return std::unexpected("read: " + errno_text(bytes.error()));
-  fd.close();  // read-only: nothing to learn from close
-
-  if (has_gzip_magic(bytes->view())) {
-    auto plain = gunzip(bytes->view(), kMaxLogBytes);
-    if (!plain) return std::unexpected(std::move(plain.error()));
-    if (!is_valid_utf8(*plain)) return std::unexpected(std::string("read: stream did not contain valid UTF-8"));
-    return PaddedText::copy_of(*plain);
+  auto text = read_log_text(fd.get(), kMaxLogBytes);
+  if (text) return std::move(*text);
+  const LogFileError& error = text.error();
+  switch (error.kind) {
+    case LogFileError::Kind::Read: return std::unexpected("read: " + errno_text(error.error_number));
+    case LogFileError::Kind::TooLarge:
+      return std::unexpected(std::string(error.compressed ? "gzip: content" : "read: log") + " larger than " +
+                             size_text(kMaxLogBytes));
+    case LogFileError::Kind::Gzip: return std::unexpected("gzip: " + error.detail);
+    case LogFileError::Kind::InvalidUtf8: break;
   }
-  if (!is_valid_utf8(bytes->view())) return std::unexpected(std::string("read: stream did not contain valid UTF-8"));
-  return std::move(*bytes);
+  return std::unexpected(std::string("read: stream did not contain valid UTF-8"));
 }
 
 }  // namespace kiroku::cli

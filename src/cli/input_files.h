@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/failure.h"
+#include "kiroku/io/file_reader.h"
 #include "kiroku/io/padded_text.h"
 
 namespace kiroku::cli {
@@ -32,9 +33,8 @@ struct InputList {
 // Each directory's logs come sorted by path, so runs are reproducible.
 InputList collect_inputs(std::span<const std::string> arguments);
 
-// Decompressed logs larger than this are refused rather than held in memory
-// (a small crafted gzip file can expand a thousandfold).
-inline constexpr std::size_t kMaxLogBytes = std::size_t{1} << 30;
+// Logs larger than this, decompressed, are refused rather than held in memory.
+inline constexpr std::size_t kMaxLogBytes = kDefaultMaxLogBytes;
 
 // The whole text of one log file, decompressed when it starts with the gzip
 // magic bytes (whatever its name).  Like the Python module's file reader, the

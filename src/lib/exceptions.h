@@ -56,13 +56,16 @@ std::nullptr_t raise_os_error(int error_number) noexcept;
 std::nullptr_t raise_internal_failure(const char* where, const char* text) noexcept;
 
 // Runs `body` (returning a new reference or nullptr with an exception set)
-// and turns any C++ exception escaping it into the internal failure.
+// and turns any C++ exception escaping it into a Python one: exhausted
+// memory into MemoryError, as the interpreter's own allocations report it
+// (so that `except Exception` sees it), anything else into the internal
+// failure.
 template <class Body>
 PyObject* guard_boundary(const char* where, Body&& body) noexcept {
   try {
     return body();
   } catch (const std::bad_alloc&) {
-    return raise_internal_failure(where, "out of memory");
+    return PyErr_NoMemory();
   } catch (const std::exception& error) {
     return raise_internal_failure(where, error.what());
   } catch (...) {

@@ -6,9 +6,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "kiroku/io/file_reader.h"
 #include "kiroku/io/unique_fd.h"
-#include "kiroku/io/utf8.h"
 #include "lib/exceptions.h"
 #include "lib/path_text.h"
 
@@ -24,33 +22,43 @@ UniqueFd open_for_reading(const std::string& path) {
   return UniqueFd(fd);
 }
 
+std::nullptr_t raise_open_error(std::string_view path) {
+  std::string message = "failed to open ";
+  message += kSourceFormatLabel;
+  message += " log file ";
+  message += quoted_path(path);
+  return raise_with_message(PyExc_FileNotFoundError, message);
+}
+
+std::nullptr_t raise_content_error(const LogFileError& error) {
+  switch (error.kind) {
+    case LogFileError::Kind::Read: return raise_os_error(error.error_number);
+    case LogFileError::Kind::InvalidUtf8:
+      return raise_with_message(PyExc_OSError, "stream did not contain valid UTF-8");
+    case LogFileError::Kind::TooLarge:
+      return raise_with_message(PyExc_OSError, std::string(error.compressed ? "decompressed log" : "log file") +
+                                                   " exceeds the size limit of " + size_text(kDefaultMaxLogBytes));
+    case LogFileError::Kind::Gzip: return raise_with_message(PyExc_OSError, "invalid gzip data: " + error.detail);
+  }
+  return raise_internal_failure(nullptr, "unknown input error");
+}
+
 }  // namespace
 
 std::expected<PaddedText, InputError> read_log_file(const std::string& path) {
   // A path with a NUL byte names no file the system could open.
-  if (path.find('\0') != std::string::npos) return std::unexpected(InputError{InputError::Kind::Open, EINVAL});
+  if (path.find('\0') != std::string::npos) return std::unexpected(OpenFailure{EINVAL});
   UniqueFd fd = open_for_reading(path);
-  if (!fd) return std::unexpected(InputError{InputError::Kind::Open, errno});
+  if (!fd) return std::unexpected(OpenFailure{errno});
 
-  auto text = read_whole_file(fd.get());
-  if (!text) return std::unexpected(InputError{InputError::Kind::Read, text.error()});
-  if (!is_valid_utf8(text->view())) return std::unexpected(InputError{InputError::Kind::InvalidUtf8, 0});
+  auto text = read_log_text(fd.get(), kDefaultMaxLogBytes);
+  if (!text) return std::unexpected(std::move(text.error()));
   return std::move(*text);
 }
 
 std::nullptr_t raise_input_error(const InputError& error, std::string_view path) {
-  switch (error.kind) {
-    case InputError::Kind::Open: {
-      std::string message = "failed to open ";
-      message += kSourceFormatLabel;
-      message += " log file ";
-      message += quoted_path(path);
-      return raise_with_message(PyExc_FileNotFoundError, message);
-    }
-    case InputError::Kind::InvalidUtf8: return raise_with_message(PyExc_OSError, "stream did not contain valid UTF-8");
-    case InputError::Kind::Read: return raise_os_error(error.error_number);
-  }
-  return raise_internal_failure(nullptr, "unknown input error");
+  if (std::holds_alternative<OpenFailure>(error)) return raise_open_error(path);
+  return raise_content_error(std::get<LogFileError>(error));
 }
 
 }  // namespace kiroku

@@ -3,6 +3,7 @@ path: the inputs' reference counts do not move, no Python object is left
 behind (tracemalloc), and the resident size does not grow (C++ buffers)."""
 
 import gc
+import gzip
 import os
 import sys
 import tracemalloc
@@ -98,6 +99,12 @@ class TestSuccess:
         text = padded(game_text([nine_terminals_hand()] * 8))
         expect_flat(lambda: _kiroku.tenhou_to_mjai(text), text)
 
+    def test_gzip_file(self, files, tmp_path):
+        path = tmp_path / "good.json.gz"
+        path.write_bytes(gzip.compress(files.good.read_bytes()))
+        path = str(path)
+        expect_flat(lambda: _kiroku.tenhou_file_to_mjai(path), path)
+
     def test_file_without_output(self, files):
         path = str(files.good)
         expect_flat(lambda: _kiroku.tenhou_file_to_mjai(path), path)
@@ -174,6 +181,26 @@ class TestFileFailures:
 
     def test_invalid_utf8(self, files):
         path = str(files.bad_utf8)
+        expect_flat(raising(OSError, _kiroku.tenhou_file_to_mjai, path), path)
+
+    def test_corrupt_gzip(self, tmp_path):
+        path = tmp_path / "cut.json.gz"
+        packed = gzip.compress(padded(ONE_HAND_GAME).encode())
+        path.write_bytes(packed[: len(packed) // 2])
+        path = str(path)
+        expect_flat(raising(OSError, _kiroku.tenhou_file_to_mjai, path), path)
+
+    def test_gzip_content_not_utf8(self, tmp_path):
+        path = tmp_path / "bad.json.gz"
+        path.write_bytes(gzip.compress(padded(EMPTY_GAME).encode() + b"\xff"))
+        path = str(path)
+        expect_flat(raising(OSError, _kiroku.tenhou_file_to_mjai, path), path)
+
+    def test_file_past_the_size_limit(self, tmp_path):
+        path = tmp_path / "huge.json"
+        with open(path, "wb") as out:
+            out.truncate((1 << 30) + 1)
+        path = str(path)
         expect_flat(raising(OSError, _kiroku.tenhou_file_to_mjai, path), path)
 
     def test_directory(self, tmp_path):

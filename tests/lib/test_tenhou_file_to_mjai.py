@@ -1,5 +1,6 @@
 """tenhou_file_to_mjai: reading the log file, writing the event lines."""
 
+import gzip
 import os
 import stat
 import subprocess
@@ -170,6 +171,86 @@ class TestInputErrors:
         text, error_class, message = STAGE_FAILURES[stage]
         error = raises_exactly(error_class, lambda: _kiroku.tenhou_file_to_mjai(log_file(text)))
         assert error.args == (message,)
+
+
+SIZE_LIMIT = 1 << 30
+
+
+def memory_available():
+    with open("/proc/meminfo") as meminfo:
+        for line in meminfo:
+            if line.startswith("MemAvailable:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+class TestCompressedInput:
+    def test_gzip_file_gives_the_same_events(self, log_file):
+        expected = _kiroku.tenhou_to_mjai(ONE_HAND_GAME)
+        for name in ["log.json.gz", "log.json", "log"]:  # recognised by content, not name
+            assert _kiroku.tenhou_file_to_mjai(log_file(gzip.compress(ONE_HAND_GAME.encode()), name)) == expected
+
+    def test_concatenated_members_hold_one_text(self, log_file):
+        data = ONE_HAND_GAME.encode()
+        half = len(data) // 2
+        path = log_file(gzip.compress(data[:half]) + gzip.compress(data[half:]))
+        assert _kiroku.tenhou_file_to_mjai(path) == _kiroku.tenhou_to_mjai(ONE_HAND_GAME)
+
+    def test_output_file_as_from_a_plain_file(self, tmp_path, log_file):
+        out = tmp_path / "out.jsonl"
+        events = _kiroku.tenhou_file_to_mjai(log_file(gzip.compress(ONE_HAND_GAME.encode())), out)
+        assert out.read_bytes() == expected_file_content(events)
+
+    @pytest.mark.parametrize(
+        "make, message",
+        [
+            (lambda packed: packed[:-9], "invalid gzip data: unexpected end of file"),
+            (lambda packed: packed[:2], "invalid gzip data: unexpected end of file"),
+            (lambda packed: packed + b"junk", "invalid gzip data: unexpected data after the compressed stream"),
+            (lambda packed: packed[:10] + b"\xff" + packed[11:], "invalid gzip data: invalid block type"),
+            (lambda packed: packed[:-8] + bytes(8), "invalid gzip data: incorrect data check"),
+        ],
+        ids=["truncated", "magic_only", "trailing_junk", "bad_block", "bad_checksum"],
+    )
+    def test_corrupt_data_is_an_os_error(self, tmp_path, log_file, make, message):
+        out = tmp_path / "out.jsonl"
+        path = log_file(make(gzip.compress(ONE_HAND_GAME.encode())))
+        error = raises_exactly(OSError, lambda: _kiroku.tenhou_file_to_mjai(path, out))
+        check_os_error(error, message)
+        assert not out.exists()
+
+    def test_content_that_is_not_utf8(self, log_file):
+        error = raises_exactly(OSError, lambda: _kiroku.tenhou_file_to_mjai(log_file(gzip.compress(b"\xff"))))
+        check_os_error(error, "stream did not contain valid UTF-8")
+
+    @pytest.mark.parametrize("stage", sorted(STAGE_FAILURES))
+    def test_stage_failures(self, log_file, stage):
+        text, error_class, message = STAGE_FAILURES[stage]
+        path = log_file(gzip.compress(text.encode()))
+        error = raises_exactly(error_class, lambda: _kiroku.tenhou_file_to_mjai(path))
+        assert error.args == (message,)
+
+
+class TestSizeLimit:
+    def test_plain_file_past_the_limit_is_refused_before_it_is_read(self, tmp_path):
+        # Sparse: the refusal comes from the size alone, so nothing is read
+        # and no memory is asked for.
+        path = tmp_path / "huge.json"
+        with open(path, "wb") as out:
+            out.truncate(16 << 30)
+        error = raises_exactly(OSError, lambda: _kiroku.tenhou_file_to_mjai(path))
+        check_os_error(error, "log file exceeds the size limit of 1 GiB")
+
+    def test_gzip_content_past_the_limit_is_refused(self, tmp_path):
+        if memory_available() < 3 * SIZE_LIMIT:
+            pytest.skip("decompressing up to the limit needs about 2 GiB of free memory")
+        # One byte past the limit, as concatenated members (a megabyte of
+        # spaces each), which a few kilobytes hold.
+        path = tmp_path / "bomb.json.gz"
+        megabyte = gzip.compress(b" " * (1 << 20))
+        path.write_bytes(megabyte * (SIZE_LIMIT >> 20) + gzip.compress(b" "))
+        error = raises_exactly(OSError, lambda: _kiroku.tenhou_file_to_mjai(path))
+        check_os_error(error, "decompressed log exceeds the size limit of 1 GiB")
 
 
 class TestOutputFile:

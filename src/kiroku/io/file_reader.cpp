@@ -1,51 +1,226 @@
 #include "kiroku/io/file_reader.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
-#include <cstring>  // memcpy, memset
+#include <cstring>  // memcpy, memmove, memset
+#include <span>
 #include <utility>
+
+#include "kiroku/io/gzip.h"
+#include "kiroku/io/utf8.h"
 
 namespace kiroku {
 
 namespace {
 
-// Capacity for files whose size fstat does not tell (pipes, /proc files).
+// Capacity for texts whose size fstat does not tell (pipes, /proc files).
 constexpr std::size_t kUnknownSizeCapacity = 16 * 1024;
+// Room for compressed input between reads, and for looking at a file too
+// large to be plain text before refusing it.
+constexpr std::size_t kInputChunk = 64 * 1024;
 
-// Room for the file as fstat reports it plus one byte, so that the read
-// that meets the end of an unchanged file is the second one.
-std::size_t initial_capacity(int fd) noexcept {
-  struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0) return kUnknownSizeCapacity;
-  return static_cast<std::size_t>(status.st_size) + 1;
+std::unexpected<LogFileError> read_failure(int error_number) {
+  return std::unexpected(LogFileError{LogFileError::Kind::Read, error_number, false, {}});
+}
+
+std::unexpected<LogFileError> too_large(bool compressed) {
+  return std::unexpected(LogFileError{LogFileError::Kind::TooLarge, 0, compressed, {}});
+}
+
+std::unexpected<LogFileError> gzip_failure(std::string detail) {
+  return std::unexpected(LogFileError{LogFileError::Kind::Gzip, 0, true, std::move(detail)});
+}
+
+// One descriptor read piece by piece.  Anything but a regular file is
+// waited for in poll before each read: a FIFO opened before its writer came
+// reads as ended until one does, and a descriptor left non-blocking by
+// whoever opened it (a shared standard input) would fail with EAGAIN.
+class Source {
+ public:
+  Source(int fd, bool regular, int cancel_fd) noexcept
+      : fd_(fd), cancel_fd_(regular ? -1 : cancel_fd), wait_first_(!regular) {}
+
+  // Bytes read into `into` (0 at the end), or the errno value.
+  std::expected<std::size_t, int> read(std::span<char> into) const noexcept {
+    for (;;) {
+      if (wait_first_) {
+        if (const int error = wait(); error != 0) return std::unexpected(error);
+      }
+      const ssize_t count = ::read(fd_, into.data(), into.size());
+      if (count >= 0) return static_cast<std::size_t>(count);
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return std::unexpected(errno);
+      if (!wait_first_) {
+        if (const int error = wait(); error != 0) return std::unexpected(error);
+      }
+    }
+  }
+
+ private:
+  // Until the descriptor has something to say (data, its end, an error):
+  // 0, or ECANCELED once the cancel descriptor is readable.
+  int wait() const noexcept {
+    std::array<pollfd, 2> watched = {{{fd_, POLLIN, 0}, {cancel_fd_, POLLIN, 0}}};
+    const nfds_t count = cancel_fd_ >= 0 ? 2 : 1;
+    while (::poll(watched.data(), count, -1) < 0) {
+      if (errno != EINTR) return errno;
+    }
+    return count == 2 && watched[1].revents != 0 ? ECANCELED : 0;
+  }
+
+  int fd_;
+  int cancel_fd_;  // -1: none
+  bool wait_first_;
+};
+
+// A larger buffer holding the first `filled` bytes of `text`.
+PaddedText grown(const PaddedText& text, std::size_t filled, std::size_t size) {
+  PaddedText larger = PaddedText::with_size(size);
+  std::memcpy(larger.data(), text.data(), filled);
+  return larger;
+}
+
+// The next buffer size on the way to the cap: doubling, then the cap plus
+// one byte, the first byte that proves the text too long.
+std::size_t next_size(std::size_t size, std::size_t max_bytes) noexcept {
+  return size > max_bytes / 2 ? max_bytes + 1 : size * 2;
+}
+
+// The reader scans into the slack: keep what it sees defined.
+std::expected<PaddedText, LogFileError> finished(PaddedText text, std::size_t filled) {
+  text.shrink(filled);
+  std::memset(text.data() + filled, 0, PaddedText::kPadding);
+  if (!is_valid_utf8(text.view())) {
+    return std::unexpected(LogFileError{LogFileError::Kind::InvalidUtf8, 0, false, {}});
+  }
+  return text;
+}
+
+// Inflates a gzip stream whose first `filled` bytes are in `input`; the rest
+// comes from `source` through the same buffer.  `compressed_size` is 0 when
+// unknown.
+std::expected<PaddedText, LogFileError> inflate_log(const Source& source, PaddedText input, std::size_t filled,
+                                                    std::size_t compressed_size, std::size_t max_bytes) {
+  if (input.size() < kInputChunk) input = grown(input, filled, kInputChunk);
+  std::size_t in_pos = 0;
+  std::size_t in_end = filled;
+  bool at_end = false;
+  // Reads more input after the `in_end - in_pos` bytes not yet inflated,
+  // which move to the front.
+  const auto read_more = [&]() -> std::expected<void, int> {
+    std::memmove(input.data(), input.data() + in_pos, in_end - in_pos);
+    in_end -= in_pos;
+    in_pos = 0;
+    auto count = source.read(std::span<char>(input.data() + in_end, input.size() - in_end));
+    if (!count) return std::unexpected(count.error());
+    at_end = *count == 0;
+    in_end += *count;
+    return {};
+  };
+
+  // Text compresses four to ten times; start near the expected size.
+  const std::size_t hint = std::min(compressed_size, max_bytes);
+  const std::size_t first_size = hint > 0 ? std::max(hint, kInputChunk / 8) * 8 : kInputChunk;
+  PaddedText out = PaddedText::with_size(std::min(first_size, max_bytes + 1));
+  std::size_t produced = 0;
+  GzipInflater inflater;
+  for (;;) {
+    if (in_pos == in_end && !at_end) {
+      if (auto more = read_more(); !more) return read_failure(more.error());
+    }
+    if (produced == out.size()) {
+      if (out.size() > max_bytes) return too_large(true);
+      out = grown(out, produced, next_size(out.size(), max_bytes));
+    }
+    auto step = inflater.inflate(std::string_view(input.data() + in_pos, in_end - in_pos),
+                                 std::span<char>(out.data() + produced, out.size() - produced));
+    if (!step) return gzip_failure(std::move(step.error()));
+    in_pos += step->consumed;
+    produced += step->produced;
+
+    if (step->member_ended) {
+      // Another member, or nothing at all, may follow.
+      while (in_end - in_pos < 2 && !at_end) {
+        if (auto more = read_more(); !more) return read_failure(more.error());
+      }
+      if (in_pos == in_end) break;
+      if (!has_gzip_magic(std::string_view(input.data() + in_pos, in_end - in_pos))) {
+        return gzip_failure("unexpected data after the compressed stream");
+      }
+      inflater.next_member();
+      continue;
+    }
+    if (step->consumed == 0 && step->produced == 0 && in_pos == in_end && at_end) {
+      return gzip_failure("unexpected end of file");
+    }
+  }
+  if (produced > max_bytes) return too_large(true);
+  return finished(std::move(out), produced);
 }
 
 }  // namespace
 
-std::expected<PaddedText, int> read_whole_file(int fd) {
-  PaddedText text = PaddedText::with_size(initial_capacity(fd));
+std::string size_text(std::size_t bytes) {
+  constexpr std::array<std::pair<unsigned, const char*>, 4> kUnits = {{
+      {40, " TiB"},
+      {30, " GiB"},
+      {20, " MiB"},
+      {10, " KiB"},
+  }};
+  for (const auto& [shift, unit] : kUnits) {
+    const std::size_t size = std::size_t{1} << shift;
+    if (bytes >= size && bytes % size == 0) return std::to_string(bytes >> shift) + unit;
+  }
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd) {
+  max_bytes = std::min(max_bytes, kLargestMaxLogBytes);
+  struct stat status {};
+  const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  const std::size_t file_size = regular && status.st_size > 0 ? static_cast<std::size_t>(status.st_size) : 0;
+  const Source source(fd, regular, cancel_fd);
+
+  // Room for the whole file plus one byte, so that the read that meets the
+  // end of an unchanged file is the second one.  A file past the cap only
+  // gets enough room to tell gzip from plain text.
+  std::size_t size = std::min(kUnknownSizeCapacity, max_bytes + 1);
+  if (file_size > max_bytes) {
+    size = kInputChunk;
+  } else if (file_size > 0) {
+    size = file_size + 1;
+  }
+  PaddedText text = PaddedText::with_size(size);
   std::size_t filled = 0;
+  while (filled < 2) {  // enough to tell gzip from plain text
+    auto count = source.read(std::span<char>(text.data() + filled, text.size() - filled));
+    if (!count) return read_failure(count.error());
+    if (*count == 0) break;
+    filled += *count;
+  }
+  if (has_gzip_magic(std::string_view(text.data(), filled))) {
+    return inflate_log(source, std::move(text), filled, file_size, max_bytes);
+  }
+  if (file_size > max_bytes) return too_large(false);
+
   for (;;) {
     if (filled == text.size()) {
       // The file grew since fstat, or its size was unknown.
-      PaddedText larger = PaddedText::with_size(text.size() * 2);
-      std::memcpy(larger.data(), text.data(), filled);
-      text = std::move(larger);
+      if (text.size() > max_bytes) return too_large(false);
+      text = grown(text, filled, next_size(text.size(), max_bytes));
     }
-    const ssize_t count = ::read(fd, text.data() + filled, text.size() - filled);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return std::unexpected(errno);
-    }
-    if (count == 0) break;
-    filled += static_cast<std::size_t>(count);
+    auto count = source.read(std::span<char>(text.data() + filled, text.size() - filled));
+    if (!count) return read_failure(count.error());
+    if (*count == 0) break;
+    filled += *count;
   }
-  text.shrink(filled);
-  // The reader scans into the slack: keep what it sees defined.
-  std::memset(text.data() + filled, 0, PaddedText::kPadding);
-  return text;
+  if (filled > max_bytes) return too_large(false);
+  return finished(std::move(text), filled);
 }
 
 }  // namespace kiroku

@@ -1,17 +1,48 @@
-// Reading a whole file into a PaddedText, for the front ends that take logs
-// from files.
+// Reading a log file whole into a PaddedText, for the front ends that take
+// logs from files: plain or gzip-compressed text, with one cap on its size.
 #pragma once
 
+#include <cstddef>
 #include <expected>
+#include <string>
 
 #include "kiroku/io/padded_text.h"
 
 namespace kiroku {
 
-// Everything that is left to read from `fd`, with the slack after it zeroed.
-// The size fstat reports sizes the first buffer; files that grow while they
-// are read, pipes and /proc files are read to their end all the same.
-// Fails with the errno value of the first failed read (EINTR is retried).
-[[nodiscard]] std::expected<PaddedText, int> read_whole_file(int fd);
+// The cap both front ends apply unless told otherwise.  A game's log is well
+// under a megabyte: the cap only keeps a wrong input (a device, a crafted
+// gzip file that expands a thousandfold) from taking the machine's memory.
+inline constexpr std::size_t kDefaultMaxLogBytes = std::size_t{1} << 30;
+// Larger caps are lowered to this one; no machine holds such a log anyway.
+inline constexpr std::size_t kLargestMaxLogBytes = std::size_t{1} << 40;
+
+struct LogFileError {
+  enum class Kind {
+    Read,         // a read failed; error_number says why (ECANCELED: the cancel descriptor fired)
+    TooLarge,     // the text exceeds the cap; `compressed` when it is gzip's content that does
+    Gzip,         // the gzip data is corrupt or cut short; `detail` says how
+    InvalidUtf8,  // the text as a whole is not UTF-8
+  };
+  Kind kind = Kind::Read;
+  int error_number = 0;
+  bool compressed = false;
+  std::string detail;  // "unexpected end of file", "invalid block type"
+};
+
+// A size as people read caps: "1 GiB", "512 KiB", or "1000 bytes" when it is
+// no whole number of larger units.
+std::string size_text(std::size_t bytes);
+
+// The text of the log that is left to read from `fd`: decompressed when it
+// starts with the gzip magic bytes (one member or several, as `cat a.gz b.gz`
+// makes them, and nothing after the last), otherwise as it is.  Refused when
+// it is longer than `max_bytes` (a regular file whose size says so, without
+// reading it) or, as a whole, not UTF-8.  Pipes, devices and files that grow
+// while they are read are read to their end all the same; a FIFO opened
+// without waiting for its writer is waited for.  When `cancel_fd` is given,
+// such waits end as soon as it becomes readable (a stop request), with
+// ECANCELED.  EINTR is retried.
+[[nodiscard]] std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd = -1);
 
 }  // namespace kiroku
