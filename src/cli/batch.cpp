@@ -1,9 +1,11 @@
 #include "cli/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <expected>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,18 +16,21 @@ namespace kiroku::cli {
 namespace {
 
 // A log that exhausts memory, say, fails alone instead of ending the process.
-std::expected<Converted, std::string> convert_file_guarded(const Job& job, bool gzip) {
+std::expected<Converted, ConvertFailure> convert_file_guarded(const Job& job, const ConvertSettings& settings) {
   try {
-    return convert_file(job, gzip);
+    return convert_file(job, settings);
+  } catch (const std::bad_alloc&) {
+    return std::unexpected(ConvertFailure{"out of memory"});
   } catch (const std::exception& error) {
-    return std::unexpected(std::string("internal error: ") + error.what());
+    return std::unexpected(ConvertFailure{std::string("internal error: ") + error.what()});
   }
 }
 
 }  // namespace
 
 BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, BatchReporter& reporter,
-                      const std::atomic<bool>& stop) {
+                      const StopRequest& stop) {
+  const ConvertSettings settings{options.gzip, options.max_bytes, stop.wake_fd()};
   // Workers take the next job by index; logs vary in size, so handing them
   // out one by one keeps every thread busy to the end.
   std::atomic<std::size_t> next{0};
@@ -36,11 +41,11 @@ BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, Ba
 
   const auto work = [&] {
     for (;;) {
-      if (stop.load(std::memory_order_relaxed) || failed_fast.load(std::memory_order_relaxed)) return;
+      if (stop.requested() || failed_fast.load(std::memory_order_relaxed)) return;
       const std::size_t index = next.fetch_add(1, std::memory_order_relaxed);
       if (index >= jobs.size()) return;
       const Job& job = jobs[index];
-      auto result = convert_file_guarded(job, options.gzip);
+      auto result = convert_file_guarded(job, settings);
 
       const std::lock_guard lock(mutex);
       if (result) {
@@ -51,7 +56,11 @@ BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, Ba
       } else {
         ++totals.failed;
         if (options.fail_fast) failed_fast.store(true, std::memory_order_relaxed);
-        reporter.failed(job, result.error());
+        if (result.error().standard_output_closed) {
+          reporter.standard_output_closed(job);
+        } else {
+          reporter.failed(job, result.error().diagnostic);
+        }
       }
       reporter.progressed(totals);
     }

@@ -1,13 +1,14 @@
 // Converting many logs on several threads.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
 #include "cli/plan.h"
+#include "cli/stopping.h"
+#include "kiroku/io/file_reader.h"
 
 namespace kiroku::cli {
 
@@ -33,19 +34,23 @@ class BatchReporter {
   virtual void searched(const Job& job, std::size_t hands) = 0;
   // After every finished log.
   virtual void progressed(const BatchTotals& totals) = 0;
+  // Writing the log `job` to standard output found nobody reading it; the
+  // log counts as failed.
+  virtual void standard_output_closed(const Job& job) = 0;
 };
 
 struct BatchOptions {
   unsigned jobs = 1;  // threads, at least 1
   bool gzip = false;
   bool fail_fast = false;
+  std::size_t max_bytes = kDefaultMaxLogBytes;  // the longest log text taken
 };
 
 // Converts every job, `options.jobs` at a time, and returns the totals.  A
-// failed log never stops the others unless `fail_fast`; then, as after
-// `stop` is set (from a signal handler, say), logs not yet started are
-// skipped and the ones in progress are finished.
+// failed log never stops the others unless `fail_fast`; then, as after a
+// stop is requested, logs not yet started are skipped and the ones in
+// progress are finished (their waits on FIFOs and devices given up).
 BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, BatchReporter& reporter,
-                      const std::atomic<bool>& stop);
+                      const StopRequest& stop);
 
 }  // namespace kiroku::cli

@@ -9,24 +9,28 @@
 
 namespace kiroku::cli {
 
-std::expected<Converted, std::string> convert_file(const Job& job, bool gzip) {
-  auto text = read_log_file(job.source);
-  if (!text) return std::unexpected(std::move(text.error()));
+std::expected<Converted, ConvertFailure> convert_file(const Job& job, const ConvertSettings& settings) {
+  auto text = read_log(job.source, settings.max_bytes, settings.cancel_fd);
+  if (!text) return std::unexpected(ConvertFailure{std::move(text.error())});
 
   conv::ConversionStats stats;
   auto encoded = convert_text(*text, &stats);
-  if (!encoded) return std::unexpected(describe(encoded.error()));
+  if (!encoded) return std::unexpected(ConvertFailure{describe(encoded.error())});
 
   std::string compressed;
   std::string_view bytes = encoded->lines();
-  if (gzip) {
+  if (settings.gzip) {
     auto packed = kiroku::gzip(bytes);
-    if (!packed) return std::unexpected("gzip: " + packed.error());
+    if (!packed) return std::unexpected(ConvertFailure{"gzip: " + packed.error()});
     compressed = std::move(*packed);
     bytes = compressed;
   }
-  auto written = job.target ? write_file_atomically(*job.target, bytes) : write_standard_output(bytes);
-  if (!written) return std::unexpected(std::move(written.error()));
+  auto written = job.target ? write_output_file(*job.target, bytes, settings.cancel_fd)
+                            : write_standard_output(bytes, settings.cancel_fd);
+  if (!written) {
+    return std::unexpected(
+        ConvertFailure{std::move(written.error().diagnostic), written.error().standard_output_closed});
+  }
   return Converted{text->size(), encoded->size(), stats.hands_searched};
 }
 

@@ -15,10 +15,22 @@ struct Converted {
   std::size_t hands_searched = 0;  // hands that needed the search past the retry rule
 };
 
-// Reads the job's log, converts it and writes its output (compressed with
-// `gzip`).  Nothing is written when any step fails.  The error is the
-// step's one-line diagnostic without the file name: "read: missing field
-// `log`", "convert: hand 5 (honba 1), seat 2: ...", "gzip: ...", "write: ...".
-[[nodiscard]] std::expected<Converted, std::string> convert_file(const Job& job, bool gzip);
+struct ConvertSettings {
+  bool gzip = false;                            // compress the output
+  std::size_t max_bytes = kDefaultMaxLogBytes;  // the longest log text taken
+  int cancel_fd = -1;                           // ends waits on FIFOs and devices once readable
+};
+
+struct ConvertFailure {
+  // The step's one-line diagnostic without the file name: "read: missing
+  // field `log`", "convert: hand 5 (honba 1), seat 2: ...", "gzip: ...",
+  // "write: ...".
+  std::string diagnostic;
+  bool standard_output_closed = false;  // nobody reads standard output any more
+};
+
+// Reads the job's log, converts it and writes its output.  Nothing is
+// written when any step before the writing fails.
+[[nodiscard]] std::expected<Converted, ConvertFailure> convert_file(const Job& job, const ConvertSettings& settings);
 
 }  // namespace kiroku::cli

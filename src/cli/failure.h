@@ -1,4 +1,5 @@
-// One log, or one command-line input, that could not be converted.
+// One log, or one command-line input, that could not be converted or was
+// passed over.
 #pragma once
 
 #include <string>
@@ -6,7 +7,7 @@
 namespace kiroku::cli {
 
 struct Failure {
-  std::string file;        // as the user named it, or as found in a directory
+  std::string file;        // as the user named it, or as found in a directory; raw bytes
   std::string diagnostic;  // "convert: hand 5 (honba 1), seat 2: ..."
 };
 

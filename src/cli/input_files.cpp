@@ -1,9 +1,11 @@
 #include "cli/input_files.h"
 
-#include <fcntl.h>     // open
+#include <fcntl.h>     // open, fcntl
 #include <sys/stat.h>  // fstat
+#include <unistd.h>    // STDIN_FILENO
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <string_view>
 #include <system_error>
@@ -12,24 +14,29 @@
 #include "cli/errno_text.h"
 #include "kiroku/io/file_reader.h"
 #include "kiroku/io/unique_fd.h"
-#include "kiroku/io/utf8.h"
 
 namespace kiroku::cli {
 namespace fs = std::filesystem;
 namespace {
 
-bool is_log_name(const fs::path& name) {
-  const std::string_view text = name.native();
-  return text.ends_with(".json") || text.ends_with(".json.gz");
+// What a file that is neither a directory nor a regular file is, for the
+// note that passes it over.
+std::string kind_of(fs::file_type type) {
+  switch (type) {
+    case fs::file_type::fifo: return "a FIFO";
+    case fs::file_type::character: return "a character device";
+    case fs::file_type::block: return "a block device";
+    case fs::file_type::socket: return "a socket";
+    default: return "not a regular file";
+  }
 }
 
 // Appends the logs below `directory`, found at `relative` below the argument.
-void walk(const fs::path& directory, const fs::path& relative, std::vector<InputFile>& files,
-          std::vector<Failure>& failures) {
+void walk(const fs::path& directory, const fs::path& relative, InputList& list) {
   std::error_code error;
   fs::directory_iterator it(directory, error);
   if (error) {
-    failures.push_back({directory.native(), "list: " + error.message()});
+    list.failures.push_back({directory.native(), "list: " + error.message()});
     return;
   }
   std::vector<fs::directory_entry> entries;
@@ -38,7 +45,7 @@ void walk(const fs::path& directory, const fs::path& relative, std::vector<Input
     entries.push_back(*it);
   }
   if (error) {
-    failures.push_back({directory.native(), "list: " + error.message()});
+    list.failures.push_back({directory.native(), "list: " + error.message()});
     return;
   }
   std::ranges::sort(entries, {}, [](const fs::directory_entry& entry) -> const fs::path& { return entry.path(); });
@@ -48,20 +55,57 @@ void walk(const fs::path& directory, const fs::path& relative, std::vector<Input
     std::error_code status_error;
     const fs::file_status own = entry.symlink_status(status_error);
     if (status_error) {
-      failures.push_back({entry.path().native(), "open: " + status_error.message()});
+      list.failures.push_back({entry.path().native(), "open: " + status_error.message()});
       continue;
     }
     if (fs::is_directory(own)) {
-      walk(entry.path(), relative / name, files, failures);
-    } else if (is_log_name(name)) {
-      // A link to a directory named like a log is neither walked nor read.
-      if (fs::is_symlink(own) && fs::is_directory(entry.status(status_error))) continue;
-      files.push_back({entry.path(), relative / name});
+      walk(entry.path(), relative / name, list);
+      continue;
+    }
+    if (!is_log_name(name.native())) continue;
+    // What a link leads to decides; a dangling link fails when it is opened.
+    const fs::file_status target = fs::is_symlink(own) ? entry.status(status_error) : own;
+    if (status_error || fs::is_regular_file(target)) {
+      list.files.push_back({{entry.path(), false, true}, relative / name});
+    } else if (!fs::is_directory(target)) {  // a link to a directory named like a log is neither walked nor read
+      list.passed_over.push_back({entry.path().native(), "note: skipped, " + kind_of(target.type())});
     }
   }
 }
 
+// Opens a log for reading without ever waiting: a FIFO without a writer
+// must not stop the run before its turn comes.
+std::expected<UniqueFd, int> open_without_waiting(const fs::path& path) {
+  for (;;) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) return UniqueFd(fd);
+    if (errno != EINTR) return std::unexpected(errno);
+  }
+}
+
+std::string describe(const LogFileError& error, std::size_t max_bytes) {
+  switch (error.kind) {
+    case LogFileError::Kind::Read: return "read: " + errno_text(error.error_number);
+    case LogFileError::Kind::TooLarge:
+      return std::string(error.compressed ? "gzip: decompressed text" : "read:") + " larger than the size limit of " +
+             size_text(max_bytes) + " (--max-size)";
+    case LogFileError::Kind::Gzip: return "gzip: " + error.detail;
+    case LogFileError::Kind::InvalidUtf8: return "read: stream did not contain valid UTF-8";
+  }
+  return "read: failed";
+}
+
 }  // namespace
+
+std::string source_name(const LogSource& source) { return source.standard_input ? "-" : source.path.native(); }
+
+bool is_log_name(std::string_view name) {
+  if (name.ends_with(".gz")) name.remove_suffix(3);
+  for (const std::string_view extension : {".json", ".mjlog", ".xml"}) {
+    if (name.ends_with(extension)) return true;
+  }
+  return false;
+}
 
 InputList collect_inputs(std::span<const std::string> arguments) {
   InputList list;
@@ -72,33 +116,38 @@ InputList collect_inputs(std::span<const std::string> arguments) {
     if (error) {
       list.failures.push_back({argument, "open: " + error.message()});
     } else if (fs::is_directory(status)) {
-      walk(path, fs::path(), list.files, list.failures);
+      walk(path, fs::path(), list);
     } else {
-      list.files.push_back({path, path.filename()});
+      list.files.push_back({{path, false, false}, path.filename()});
     }
   }
   return list;
 }
 
-std::expected<PaddedText, std::string> read_log_file(const fs::path& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return std::unexpected("open: " + errno_text(errno));
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return std::unexpected("open: " + errno_text(errno));
-  if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
-
-  auto text = read_log_text(fd.get(), kMaxLogBytes);
-  if (text) return std::move(*text);
-  const LogFileError& error = text.error();
-  switch (error.kind) {
-    case LogFileError::Kind::Read: return std::unexpected("read: " + errno_text(error.error_number));
-    case LogFileError::Kind::TooLarge:
-      return std::unexpected(std::string(error.compressed ? "gzip: content" : "read: log") + " larger than " +
-                             size_text(kMaxLogBytes));
-    case LogFileError::Kind::Gzip: return std::unexpected("gzip: " + error.detail);
-    case LogFileError::Kind::InvalidUtf8: break;
+std::expected<PaddedText, std::string> read_log(const LogSource& source, std::size_t max_bytes, int cancel_fd) {
+  UniqueFd owned;
+  int fd = STDIN_FILENO;  // not ours to close, nor to change the flags of
+  if (!source.standard_input) {
+    auto opened = open_without_waiting(source.path);
+    if (!opened) return std::unexpected("open: " + errno_text(opened.error()));
+    owned = std::move(*opened);
+    fd = owned.get();
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return std::unexpected("open: " + errno_text(errno));
+    if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
+    if (!S_ISREG(info.st_mode)) {
+      // Replaced since the directory was listed.
+      if (source.found_in_directory) return std::unexpected(std::string("open: not a regular file"));
+      // Waits are the reader's, watched with the cancel descriptor.
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return std::unexpected("open: " + errno_text(errno));
+      }
+    }
   }
-  return std::unexpected(std::string("read: stream did not contain valid UTF-8"));
+  auto text = read_log_text(fd, max_bytes, cancel_fd);
+  if (!text) return std::unexpected(describe(text.error(), max_bytes));
+  return std::move(*text);
 }
 
 }  // namespace kiroku::cli

@@ -1,4 +1,4 @@
-// Finding the logs named on the command line, and reading one log file.
+// Finding the logs named on the command line, and reading one log.
 #pragma once
 
 #include <cstddef>
@@ -9,13 +9,23 @@
 #include <vector>
 
 #include "cli/failure.h"
-#include "kiroku/io/file_reader.h"
 #include "kiroku/io/padded_text.h"
 
 namespace kiroku::cli {
 
+// Where one log comes from.
+struct LogSource {
+  std::filesystem::path path;       // empty for standard input
+  bool standard_input = false;      // the argument "-"
+  bool found_in_directory = false;  // then only a regular file is read
+};
+
+// The name diagnostics give the source: "-" for standard input, otherwise
+// its path (raw bytes; display.h shows it).
+std::string source_name(const LogSource& source);
+
 struct InputFile {
-  std::filesystem::path path;
+  LogSource source;
   // Where its output goes below the output directory: its path below the
   // directory argument it was found in, or its bare name when it was named
   // itself.
@@ -24,22 +34,29 @@ struct InputFile {
 
 struct InputList {
   std::vector<InputFile> files;
-  std::vector<Failure> failures;  // arguments that do not exist, directories that cannot be listed
+  std::vector<Failure> failures;     // arguments that do not exist, directories that cannot be listed
+  std::vector<Failure> passed_over;  // FIFOs, devices and sockets found in directories
 };
 
-// A file argument is taken whatever its name; a directory argument is walked
-// recursively for "*.json" and "*.json.gz".  Symbolic links to files are
+// Whether `name` is that of a log a directory walk takes: "*.json",
+// "*.mjlog" or "*.xml", or one of them followed by ".gz".
+bool is_log_name(std::string_view name);
+
+// A file argument is taken whatever its name and type (the plan keeps "-"
+// out of batches); a directory argument is walked recursively for log names.  Inside
+// directories only regular files are taken.  Symbolic links to files are
 // followed, links to directories are not (a link cycle would never end).
 // Each directory's logs come sorted by path, so runs are reproducible.
 InputList collect_inputs(std::span<const std::string> arguments);
 
-// Logs larger than this, decompressed, are refused rather than held in memory.
-inline constexpr std::size_t kMaxLogBytes = kDefaultMaxLogBytes;
-
-// The whole text of one log file, decompressed when it starts with the gzip
-// magic bytes (whatever its name).  Like the Python module's file reader, the
-// text must be valid UTF-8 as a whole.  The error is one line for people:
-// "open: No such file or directory", "gzip: unexpected end of file".
-[[nodiscard]] std::expected<PaddedText, std::string> read_log_file(const std::filesystem::path& path);
+// The text of one log, decompressed when it starts with the gzip magic
+// bytes (whatever its name), at most `max_bytes` long, and valid UTF-8 as a
+// whole.  A FIFO or a device is read as a stream; its waits end when
+// `cancel_fd` becomes readable.  A log found in a directory that is no
+// longer a regular file is refused without waiting on it.  The error is one
+// line for people: "open: No such file or directory", "gzip: unexpected end
+// of file", "read: larger than the size limit of 1 GiB (--max-size)".
+[[nodiscard]] std::expected<PaddedText, std::string> read_log(const LogSource& source, std::size_t max_bytes,
+                                                              int cancel_fd);
 
 }  // namespace kiroku::cli

@@ -1,7 +1,7 @@
 // The kiroku command: the only place that prints or picks the exit status.
 #include <unistd.h>  // isatty
 
-#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -12,9 +12,11 @@
 #include <thread>
 
 #include "cli/batch.h"
+#include "cli/display.h"
 #include "cli/options.h"
 #include "cli/plan.h"
 #include "cli/progress.h"
+#include "cli/stopping.h"
 
 namespace {
 
@@ -22,74 +24,90 @@ using namespace kiroku::cli;
 
 constexpr int kExitConverted = 0;  // every log converted
 constexpr int kExitFailed = 1;     // at least one log failed
-constexpr int kExitUsage = 2;      // the command line was wrong
+constexpr int kExitUsage = 2;      // the command line was wrong, or an output is an input
 
-// Set by the signal handler; workers stop taking new logs, so that no
-// temporary file is abandoned halfway.
-std::atomic<bool> stop_requested{false};
-volatile std::sig_atomic_t stop_signal = 0;
-static_assert(std::atomic<bool>::is_always_lock_free, "used from a signal handler");
-
-extern "C" void on_stop_signal(int signal) {
-  stop_signal = signal;
-  stop_requested.store(true);
-}
-
-// A second signal of the same kind ends the process at once (SA_RESETHAND).
-void install_stop_handlers() {
-  struct sigaction action {};
-  action.sa_handler = on_stop_signal;
-  action.sa_flags = static_cast<int>(SA_RESETHAND);
-  sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-}
-
-void print_error(std::string_view text) {
+// Writes one line to standard error; false, with errno set, when it could
+// not be written whole.  Standard error is unbuffered, so a failure shows
+// here and not at exit.
+bool print_error(std::string_view text) {
   std::string line(text);
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  errno = 0;
+  return std::fwrite(line.data(), 1, line.size(), stderr) == line.size();
 }
+
+// Every line the run writes to standard error.  A line that cannot be
+// written (nobody reads standard error any more) stops the run as a signal
+// would: SIGPIPE for a closed pipe, a failed status otherwise.
+class Diagnostics {
+ public:
+  explicit Diagnostics(StopRequest& stop) noexcept : stop_(stop) {}
+
+  void line(std::string_view text) {
+    if (failed_) return;
+    if (print_error(text)) return;
+    failed_ = true;
+    stop_.request(errno == EPIPE ? SIGPIPE : StopRequest::kNoSignal);
+  }
+
+  // Raw text, such as the progress bar; the same on failure.
+  void raw(std::string_view text) {
+    if (failed_ || std::fwrite(text.data(), 1, text.size(), stderr) == text.size()) return;
+    failed_ = true;
+    stop_.request(errno == EPIPE ? SIGPIPE : StopRequest::kNoSignal);
+  }
+
+ private:
+  StopRequest& stop_;
+  bool failed_ = false;
+};
 
 class StderrReporter final : public BatchReporter {
  public:
-  StderrReporter(bool notes, bool progress_bar, std::size_t earlier_failures, Clock::time_point start)
-      : notes_(notes), earlier_failures_(earlier_failures) {
+  StderrReporter(Diagnostics& diagnostics, StopRequest& stop, bool notes, bool progress_bar,
+                 std::size_t earlier_failures, Clock::time_point start)
+      : diagnostics_(diagnostics), stop_(stop), notes_(notes), earlier_failures_(earlier_failures) {
     if (progress_bar) bar_.emplace(start);
   }
 
   void failed(const Job& job, std::string_view diagnostic) override {
     erase_bar();
-    print_error(job.source.native() + ": " + std::string(diagnostic));
+    diagnostics_.line(shown(source_name(job.source)) + ": " + std::string(diagnostic));
   }
 
   void searched(const Job& job, std::size_t hands) override {
     if (!notes_) return;
     erase_bar();
-    print_error(job.source.native() + ": note: converted; " + std::to_string(hands) +
-                (hands == 1 ? " hand needed" : " hands needed") + " a search of the call orders");
+    diagnostics_.line(shown(source_name(job.source)) + ": note: converted; " + std::to_string(hands) +
+                      (hands == 1 ? " hand needed" : " hands needed") + " a search of the call orders");
   }
 
   void progressed(const BatchTotals& totals) override {
     if (!bar_) return;
-    BatchTotals shown = totals;
-    shown.total += earlier_failures_;
-    shown.failed += earlier_failures_;
-    if (auto line = bar_->update(shown, Clock::now(), !bar_drawn_)) {
-      std::fwrite(line->data(), 1, line->size(), stderr);
+    BatchTotals shown_totals = totals;
+    shown_totals.total += earlier_failures_;
+    shown_totals.failed += earlier_failures_;
+    if (auto line = bar_->update(shown_totals, Clock::now(), !bar_drawn_)) {
+      diagnostics_.raw(*line);
       bar_drawn_ = true;
     }
   }
+
+  // As a shell pipeline expects when its reader stops early: no
+  // diagnostic, and the end by SIGPIPE once the run has stopped.
+  void standard_output_closed(const Job&) override { stop_.request(SIGPIPE); }
 
   void finish() { erase_bar(); }
 
  private:
   void erase_bar() {
     if (!bar_drawn_) return;
-    const std::string_view erase = ProgressBar::erase();
-    std::fwrite(erase.data(), 1, erase.size(), stderr);
+    diagnostics_.raw(ProgressBar::erase());
     bar_drawn_ = false;
   }
 
+  Diagnostics& diagnostics_;
+  StopRequest& stop_;
   bool notes_;
   std::size_t earlier_failures_;
   std::optional<ProgressBar> bar_;
@@ -97,13 +115,46 @@ class StderrReporter final : public BatchReporter {
 };
 
 int usage_error(const UsageError& error) {
-  print_error("kiroku: " + error.message + "\nTry 'kiroku --help' for more information.");
+  std::string text = "kiroku: " + error.message;
+  if (error.suggest_help) text += "\nTry 'kiroku --help' for more information.";
+  print_error(text);
   return kExitUsage;
 }
 
 unsigned default_jobs() {
   const unsigned cores = std::thread::hardware_concurrency();
   return cores == 0 ? 1 : cores;
+}
+
+// The run once the plan stands.  The stop reason is left in `stop`.
+int convert(const Options& options, const Plan& plan, StopRequest& stop, Clock::time_point start) {
+  Diagnostics diagnostics(stop);
+  for (const Failure& failure : plan.failures) diagnostics.line(shown(failure.file) + ": " + failure.diagnostic);
+  if (!options.quiet) {
+    for (const Failure& note : plan.passed_over) diagnostics.line(shown(note.file) + ": " + note.diagnostic);
+    if (plan.jobs.empty() && plan.failures.empty()) {
+      diagnostics.line("kiroku: note: no log files found (*.json, *.mjlog, *.xml, or their .gz forms)");
+    }
+  }
+
+  const bool progress_bar = plan.batch && !options.quiet && ::isatty(STDERR_FILENO) == 1;
+  StderrReporter reporter(diagnostics, stop, !options.quiet, progress_bar, plan.failures.size(), start);
+  BatchTotals totals;
+  if ((options.fail_fast && !plan.failures.empty()) || stop.requested()) {
+    totals.total = totals.skipped = plan.jobs.size();
+  } else {
+    const BatchOptions batch{options.jobs != 0 ? options.jobs : default_jobs(), options.gzip, options.fail_fast,
+                             options.max_size};
+    totals = run_batch(plan.jobs, batch, reporter, stop);
+  }
+  reporter.finish();
+  totals.total += plan.failures.size();
+  totals.failed += plan.failures.size();
+
+  if (options.summary) {
+    diagnostics.line(summary_line(totals, std::chrono::duration<double>(Clock::now() - start).count()));
+  }
+  return totals.failed == 0 && totals.skipped == 0 ? kExitConverted : kExitFailed;
 }
 
 int run(std::span<const char* const> arguments) {
@@ -121,34 +172,14 @@ int run(std::span<const char* const> arguments) {
   const auto plan = make_plan(*options);
   if (!plan) return usage_error(plan.error());
 
-  install_stop_handlers();
-  for (const Failure& failure : plan->failures) print_error(failure.file + ": " + failure.diagnostic);
-  if (plan->jobs.empty() && plan->failures.empty() && !options->quiet) {
-    print_error("kiroku: note: no *.json or *.json.gz files found");
+  StopRequest stop;
+  int status = kExitFailed;
+  {
+    const SignalWatcher watcher(stop);  // before any other thread
+    status = convert(*options, *plan, stop, start);
   }
-
-  const bool progress_bar = plan->batch && !options->quiet && ::isatty(STDERR_FILENO) == 1;
-  StderrReporter reporter(!options->quiet, progress_bar, plan->failures.size(), start);
-  BatchTotals totals;
-  if (options->fail_fast && !plan->failures.empty()) {
-    totals.total = totals.skipped = plan->jobs.size();
-  } else {
-    const BatchOptions batch{options->jobs != 0 ? options->jobs : default_jobs(), options->gzip, options->fail_fast};
-    totals = run_batch(plan->jobs, batch, reporter, stop_requested);
-  }
-  reporter.finish();
-  totals.total += plan->failures.size();
-  totals.failed += plan->failures.size();
-
-  if (options->summary) {
-    print_error(summary_line(totals, std::chrono::duration<double>(Clock::now() - start).count()));
-  }
-  if (stop_signal != 0) {
-    // Die of the signal, as the shell expects of an interrupted command.
-    std::signal(stop_signal, SIG_DFL);
-    std::raise(stop_signal);
-  }
-  return totals.failed == 0 && totals.skipped == 0 ? kExitConverted : kExitFailed;
+  if (stop.reason() > 0) end_by_signal(stop.reason());
+  return stop.reason() == StopRequest::kNoSignal ? kExitFailed : status;
 }
 
 }  // namespace

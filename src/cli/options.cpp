@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "cli/display.h"
+
 namespace kiroku::cli {
 namespace {
 
@@ -14,43 +16,103 @@ constexpr std::string_view kUsage =
     "       kiroku [OPTION]... -o OUT FILE\n"
     "       kiroku [OPTION]... -o OUTDIR FILE|DIR...\n"
     "\n"
-    "Convert Tenhou v6 JSON logs of four-player games into mjai event streams,\n"
-    "one compact JSON event per line.\n"
+    "Convert Tenhou logs of four-player games (v6 JSON, or the XML of .mjlog\n"
+    "files) into mjai event streams, one compact JSON event per line.\n"
     "\n"
     "With one FILE and no -o the events go to standard output; with -o OUT they\n"
     "go to the file OUT.  With several inputs, a directory among them, or an\n"
     "OUTDIR that is a directory or ends in '/', each log gets its own file below\n"
     "OUTDIR: a log found in DIR at the path DIR/a/b.json goes to OUTDIR/a/b.mjson,\n"
-    "a FILE goes to OUTDIR/NAME.mjson.  Directories are searched recursively for\n"
-    "*.json and *.json.gz.  Gzip input is recognised by its content, whatever its\n"
-    "name.  Every output file is written whole or not at all.\n"
+    "a FILE goes to OUTDIR/NAME.mjson.\n"
+    "\n"
+    "Inputs.  A FILE of '-' is standard input (name a file called '-' as './-').\n"
+    "A FILE may be a FIFO or a device: it is read as a stream.  Directories are\n"
+    "searched recursively for *.json, *.mjlog and *.xml and their .gz forms, and\n"
+    "only regular files are taken there: FIFOs, devices and sockets are skipped\n"
+    "with a note.  x.json, x.mjlog and x.xml all become x.mjson.  Gzip input is\n"
+    "recognised by its content, whatever its name.  A log whose text (after\n"
+    "decompression) is longer than the size limit, 1 GiB unless --max-size\n"
+    "says otherwise, fails alone.\n"
+    "\n"
+    "Outputs.  Every output file is written whole or not at all: into an\n"
+    "unnamed file (or, where the file system has none, a hidden .kiroku-*.tmp\n"
+    "file) beside it, then moved into place.  A file that existed keeps its\n"
+    "mode; a symbolic link keeps pointing where it did, and the file it points\n"
+    "to is replaced.  An OUT that exists and is not a regular file (a FIFO, a\n"
+    "device) is written to directly.  An output that is the same file as an\n"
+    "input is refused before anything is written.\n"
     "\n"
     "Options:\n"
-    "  -o, --output=PATH  output file, or output directory for several logs;\n"
-    "                     '-' is standard output\n"
-    "  -j, --jobs=N       convert N logs at a time (default: one per core)\n"
-    "      --gzip         compress the output with gzip (.mjson.gz)\n"
-    "      --keep-going   convert every log even after failures (the default)\n"
-    "      --fail-fast    stop at the first log that fails\n"
-    "  -q, --quiet        no progress bar and no notes; failures are still shown\n"
-    "      --summary      end with a line of totals on standard error\n"
-    "  -h, --help         show this help and exit\n"
-    "      --version      show the version and exit\n"
+    "  -o, --output=PATH     output file, or output directory for several logs;\n"
+    "                        '-' is standard output\n"
+    "  -j, --jobs=N          convert N logs at a time (default: one per core)\n"
+    "      --max-size=SIZE   refuse logs longer than SIZE bytes; K, M, G and T\n"
+    "                        mean KiB, MiB, GiB and TiB (default: 1G)\n"
+    "      --gzip            compress the output with gzip (.mjson.gz)\n"
+    "      --keep-going      convert every log even after failures (the default)\n"
+    "      --fail-fast       stop at the first log that fails\n"
+    "  -q, --quiet           no progress bar and no notes; failures are still shown\n"
+    "      --summary         end with a line of totals on standard error\n"
+    "  -h, --help            show this help and exit\n"
+    "      --version         show the version and exit\n"
     "\n"
     "Each log that fails is reported on standard error as 'FILE: DIAGNOSTIC' and\n"
-    "leaves no output file; the other logs are still converted.\n"
+    "leaves no output file; the other logs are still converted.  A FILE holding\n"
+    "control characters, bytes outside UTF-8, a quote, a backslash or ': ' is\n"
+    "shown in double quotes with C-style escapes, so every diagnostic is one line.\n"
+    "\n"
+    "Signals.  The first SIGINT, SIGTERM or SIGHUP stops the run: no new log is\n"
+    "started, the logs being written are finished (a wait on a FIFO or a device\n"
+    "is given up), and kiroku then ends by that signal.  A second one, or\n"
+    "SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2 and the like, ends it at once.  A closed\n"
+    "standard error or standard output stops the run as SIGPIPE would.  In every\n"
+    "case no temporary file is left behind.\n"
     "\n"
     "Exit status: 0 when every log was converted, 1 when any failed,\n"
-    "2 for a usage error.\n";
+    "2 for a usage error or an output that is also an input.\n";
 
 std::expected<unsigned, UsageError> parse_jobs(std::string_view text) {
   unsigned jobs = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
   if (error != std::errc() || end != text.data() + text.size() || jobs == 0 || jobs > kMaxJobs) {
     return std::unexpected(
-        UsageError{"invalid number of jobs '" + std::string(text) + "' (1 to " + std::to_string(kMaxJobs) + ")"});
+        UsageError{"invalid number of jobs " + shown_quoted(text) + " (1 to " + std::to_string(kMaxJobs) + ")"});
   }
   return jobs;
+}
+
+// "4096", "64K", "512MiB", "1G": a number of bytes, or of KiB, MiB, GiB or
+// TiB, from one byte to kLargestMaxLogBytes.
+std::expected<std::size_t, UsageError> parse_size(std::string_view text) {
+  const auto refused = [&] {
+    return std::unexpected(UsageError{"invalid size " + shown_quoted(text) + " (1 to " +
+                                      size_text(kLargestMaxLogBytes) + "; suffixes K, M, G, T)"});
+  };
+  std::size_t count = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (error != std::errc() || end == text.data()) return refused();
+  std::string_view suffix(end, static_cast<std::size_t>(text.data() + text.size() - end));
+  unsigned shift = 0;
+  if (!suffix.empty()) {
+    constexpr std::string_view kUnits = "KMGT";
+    const std::size_t unit = kUnits.find(static_cast<char>(suffix.front() & ~0x20));  // either case
+    if (unit == std::string_view::npos) return refused();
+    shift = 10 * static_cast<unsigned>(unit + 1);
+    suffix.remove_prefix(1);
+    if (!suffix.empty() && suffix != "iB") return refused();
+  }
+  if (count == 0 || count > kLargestMaxLogBytes >> shift) return refused();
+  return count << shift;
+}
+
+// The long options without a value, so that "--gzip=yes" is told apart from
+// an option that does not exist.
+bool is_known(std::string_view name) {
+  for (const std::string_view known :
+       {"--gzip", "--keep-going", "--fail-fast", "--quiet", "--summary", "--help", "--version"}) {
+    if (name == known) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -83,11 +145,12 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       name = argument.substr(0, 2);
       attached = argument.substr(2);
     }
-    const bool takes_value = name == "-o" || name == "--output" || name == "-j" || name == "--jobs";
+    const bool takes_value =
+        name == "-o" || name == "--output" || name == "-j" || name == "--jobs" || name == "--max-size";
     if (attached && !takes_value) {
-      if (name.starts_with("--"))
-        return std::unexpected(UsageError{"option '" + std::string(name) + "' takes no value"});
-      return std::unexpected(UsageError{"unknown option '" + std::string(argument) + "'"});
+      if (name.starts_with("--") && is_known(name))
+        return std::unexpected(UsageError{"option " + shown_quoted(name) + " takes no value"});
+      return std::unexpected(UsageError{"unknown option " + shown_quoted(argument)});
     }
     std::string_view value;
     if (takes_value) {
@@ -96,9 +159,9 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       } else if (i + 1 < arguments.size()) {
         value = arguments[++i];
       } else {
-        return std::unexpected(UsageError{"option '" + std::string(name) + "' needs a value"});
+        return std::unexpected(UsageError{"option " + shown_quoted(name) + " needs a value"});
       }
-      if (value.empty()) return std::unexpected(UsageError{"option '" + std::string(name) + "' needs a value"});
+      if (value.empty()) return std::unexpected(UsageError{"option " + shown_quoted(name) + " needs a value"});
     }
 
     if (name == "-o" || name == "--output") {
@@ -107,6 +170,10 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       auto jobs = parse_jobs(value);
       if (!jobs) return std::unexpected(std::move(jobs.error()));
       options.jobs = *jobs;
+    } else if (name == "--max-size") {
+      auto size = parse_size(value);
+      if (!size) return std::unexpected(std::move(size.error()));
+      options.max_size = *size;
     } else if (name == "--gzip") {
       options.gzip = true;
     } else if (name == "--keep-going") {
@@ -122,7 +189,7 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
     } else if (name == "--version") {
       options.version = true;
     } else {
-      return std::unexpected(UsageError{"unknown option '" + std::string(argument) + "'"});
+      return std::unexpected(UsageError{"unknown option " + shown_quoted(argument)});
     }
   }
   if (options.inputs.empty() && !options.help && !options.version) {

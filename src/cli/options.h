@@ -1,6 +1,7 @@
 // The command line, parsed but not yet checked against the file system.
 #pragma once
 
+#include <cstddef>
 #include <expected>
 #include <optional>
 #include <span>
@@ -8,12 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "kiroku/io/file_reader.h"
+
 namespace kiroku::cli {
 
 struct Options {
-  std::vector<std::string> inputs;    // files and directories, in command-line order
-  std::optional<std::string> output;  // -o: a file, a directory, or "-" for standard output
-  unsigned jobs = 0;                  // -j; 0 means one per core
+  std::vector<std::string> inputs;             // files, directories and "-" (standard input), in command-line order
+  std::optional<std::string> output;           // -o: a file, a directory, or "-" for standard output
+  unsigned jobs = 0;                           // -j; 0 means one per core
+  std::size_t max_size = kDefaultMaxLogBytes;  // --max-size: the longest log text taken, decompressed
   bool gzip = false;
   bool fail_fast = false;  // --fail-fast; --keep-going (the default) clears it
   bool quiet = false;
@@ -23,13 +27,15 @@ struct Options {
 };
 
 struct UsageError {
-  std::string message;  // "unknown option '--fast'"
+  std::string message;       // "unknown option '--fast'"
+  bool suggest_help = true;  // the command line itself was wrong, so --help may help
 };
 
 // `arguments` without the program name.  Options and inputs may be mixed;
 // "--" ends the options.  Short options take their value attached or as the
 // next argument (-j4, -j 4), long ones after "=" or as the next argument.
-// Without --help or --version at least one input is required.
+// Without --help or --version at least one input is required.  "-" is an
+// input (standard input) even after "--".
 [[nodiscard]] std::expected<Options, UsageError> parse_options(std::span<const char* const> arguments);
 
 // The text of --help.

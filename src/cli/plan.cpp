@@ -1,9 +1,14 @@
 #include "cli/plan.h"
 
+#include <sys/stat.h>
+#include <unistd.h>  // STDIN_FILENO, STDOUT_FILENO
+
+#include <algorithm>
 #include <map>
 #include <system_error>
+#include <utility>
 
-#include "cli/input_files.h"
+#include "cli/display.h"
 #include "cli/output_files.h"
 
 namespace kiroku::cli {
@@ -16,6 +21,47 @@ bool is_directory(const std::string& path) {
 }
 
 bool names_directory(const std::string& output) { return output.ends_with('/') || is_directory(output); }
+
+using FileId = std::pair<dev_t, ino_t>;
+
+// The regular file behind a source or a target, links followed; none when
+// it does not exist (yet) or is a stream, which reading and writing at once
+// cannot harm (a terminal for standard input and output, say).
+std::optional<FileId> regular_file_id(int result, const struct stat& info) {
+  if (result != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return FileId(info.st_dev, info.st_ino);
+}
+
+std::optional<FileId> file_id(const LogSource& source) {
+  struct stat info {};
+  return regular_file_id(source.standard_input ? ::fstat(STDIN_FILENO, &info) : ::stat(source.path.c_str(), &info),
+                         info);
+}
+
+std::optional<FileId> file_id(const std::optional<fs::path>& target) {
+  struct stat info {};
+  return regular_file_id(target ? ::stat(target->c_str(), &info) : ::fstat(STDOUT_FILENO, &info), info);
+}
+
+// Refuses the first job whose output would overwrite one of `sources`.
+std::expected<void, UsageError> refuse_outputs_that_are_inputs(const std::vector<LogSource>& sources,
+                                                               const std::vector<Job>& jobs) {
+  std::map<FileId, const LogSource*> inputs;
+  for (const LogSource& source : sources) {
+    if (const auto id = file_id(source)) inputs.try_emplace(*id, &source);
+  }
+  for (const Job& job : jobs) {
+    const auto id = file_id(job.target);
+    if (!id) continue;
+    const auto input = inputs.find(*id);
+    if (input == inputs.end()) continue;
+    const std::string output = job.target ? shown_quoted(job.target->native()) : std::string("standard output");
+    return std::unexpected(UsageError{"output " + output + " is the same file as input " +
+                                          shown_quoted(source_name(*input->second)) + "; nothing was converted",
+                                      false});
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -30,27 +76,44 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
     // with the reason like any other log's.
     std::optional<fs::path> target;
     if (options.output && *options.output != "-") target = fs::path(*options.output);
-    plan.jobs.push_back({fs::path(options.inputs.front()), std::move(target)});
+    const std::string& input = options.inputs.front();
+    LogSource source = input == "-" ? LogSource{fs::path(), true, false} : LogSource{fs::path(input), false, false};
+    plan.jobs.push_back({source, std::move(target)});
+    if (auto refused = refuse_outputs_that_are_inputs({source}, plan.jobs); !refused) {
+      return std::unexpected(std::move(refused.error()));
+    }
     return plan;
   }
   if (!options.output || *options.output == "-") {
     return std::unexpected(UsageError{"several logs need an output directory (-o OUTDIR)"});
   }
+  if (std::ranges::find(options.inputs, "-") != options.inputs.end()) {
+    return std::unexpected(UsageError{"standard input ('-') can only be the one input, not part of a batch"});
+  }
 
   InputList inputs = collect_inputs(options.inputs);
   plan.failures = std::move(inputs.failures);
+  plan.passed_over = std::move(inputs.passed_over);
   const fs::path directory(*options.output);
   std::map<fs::path, fs::path> owners;  // output path -> the log that has it
   plan.jobs.reserve(inputs.files.size());
   for (InputFile& file : inputs.files) {
     fs::path target = (directory / output_relative_path(file.relative, options.gzip)).lexically_normal();
-    const auto [owner, inserted] = owners.try_emplace(target, file.path);
+    const auto [owner, inserted] = owners.try_emplace(target, file.source.path);
     if (!inserted) {
       plan.failures.push_back(
-          {file.path.native(), "output " + target.native() + " is also the output of " + owner->second.native()});
+          {file.source.path.native(),
+           "output " + shown(target.native()) + " is also the output of " + shown(owner->second.native())});
       continue;
     }
-    plan.jobs.push_back({std::move(file.path), std::move(target)});
+    plan.jobs.push_back({file.source, std::move(target)});
+  }
+  // Every log found counts, even one whose output another log has.
+  std::vector<LogSource> sources;
+  sources.reserve(inputs.files.size());
+  for (const InputFile& file : inputs.files) sources.push_back(file.source);
+  if (auto refused = refuse_outputs_that_are_inputs(sources, plan.jobs); !refused) {
+    return std::unexpected(std::move(refused.error()));
   }
   return plan;
 }

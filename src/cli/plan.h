@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "cli/failure.h"
+#include "cli/input_files.h"
 #include "cli/options.h"
 
 namespace kiroku::cli {
 
 struct Job {
-  std::filesystem::path source;
+  LogSource source;
   std::optional<std::filesystem::path> target;  // none: standard output
 };
 
@@ -21,13 +22,18 @@ struct Plan {
   // Inputs that are missing or cannot be listed, and logs whose output path
   // another log of the same run already has; they count as failed logs.
   std::vector<Failure> failures;
+  // FIFOs, devices and sockets found in directories, passed over with a note.
+  std::vector<Failure> passed_over;
   bool batch = false;  // one output file per log below an output directory
 };
 
 // One FILE without -o (or with "-o -") goes to standard output; one FILE
 // with -o OUT goes to the file OUT; anything else is a batch into the output
-// directory, which then must be given.  Fails (a usage error) only for a
-// batch without -o.
+// directory, which then must be given, and which standard input cannot join.
+// Fails (a usage error) for those, and when an output, standard output
+// included, is the same regular file as an input (same device and inode,
+// whatever the links between their names): then nothing may be written at
+// all.
 [[nodiscard]] std::expected<Plan, UsageError> make_plan(const Options& options);
 
 }  // namespace kiroku::cli

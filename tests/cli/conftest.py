@@ -2,8 +2,9 @@
 
 CTest passes the tool's path and the data locations by environment:
 KIROKU_CLI (required), KIROKU_DATA_DIR, KIROKU_CORPUS_DIR, KIROKU_MODULE_DIR
-(the directory of the built _kiroku module, when it is built) and
-KIROKU_GEN_LOGS (the log generator, when it is built).
+(the directory of the built _kiroku module, when it is built),
+KIROKU_GEN_LOGS (the log generator, when it is built) and KIROKU_STALL_SHIM
+(a library that holds the tool at a chosen write).
 """
 
 import copy
@@ -63,15 +64,19 @@ class Tool:
     def __init__(self, path):
         self.path = path
 
-    def run(self, *args, cwd=None, umask=None, check_status=None):
+    def run(self, *args, cwd=None, umask=None, check_status=None, input=None, env=None, stdout=None):
         def set_umask():
             if umask is not None:
                 os.umask(umask)
 
         result = subprocess.run(
-            [str(self.path), *map(str, args)],
+            [str(self.path), *map(os.fsencode, args)],
             cwd=cwd,
-            capture_output=True,
+            input=input,
+            stdin=None if input is not None else subprocess.DEVNULL,
+            stdout=stdout if stdout is not None else subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            env=None if env is None else {**os.environ, **env},
             preexec_fn=set_umask,
             timeout=600,
         )
@@ -86,6 +91,19 @@ def tool():
     if path is None or not path.exists():
         pytest.fail("KIROKU_CLI must name the built kiroku tool")
     return Tool(path)
+
+
+@pytest.fixture(scope="session")
+def stall_shim():
+    """The preloadable library that holds the tool at a chosen write, and the
+    environment that loads it (a sanitizer runtime must not insist on coming
+    first)."""
+    path = _env_path("KIROKU_STALL_SHIM")
+    if path is None or not path.exists():
+        pytest.skip("the stall library is not built (KIROKU_STALL_SHIM)")
+    preload = " ".join(filter(None, [os.environ.get("LD_PRELOAD"), str(path)]))
+    asan = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
+    return {"LD_PRELOAD": preload, "ASAN_OPTIONS": asan}
 
 
 @pytest.fixture(scope="session")

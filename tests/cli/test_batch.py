@@ -117,6 +117,23 @@ def test_gzip_output_is_readable(tool, mixed_tree, tmp_path):
         assert gzip.decompress(data) == (plain / name).read_bytes()
 
 
+def test_every_log_name_is_found_and_named_mjson(tool, tmp_path):
+    # The names decide what a directory walk takes; the content, whatever
+    # the name, decides how a log is read.
+    root = tmp_path / "logs"
+    for name in ["a.json", "b.mjlog", "c.xml", "d.json.gz", "e.mjlog.gz", "f.xml.gz"]:
+        write_log(root / "sub" / name, _good_text(name[0]), compress=name.endswith(".gz"))
+    for name in ["g.mjson", "h.xml.bak", "i.gz", "j.jsonl", ".kiroku-1-0.tmp"]:
+        write_log(root / "sub" / name, _good_text())
+    tool.run("-o", tmp_path / "out", root, check_status=0)
+    assert all_files(tmp_path / "out") == [f"sub/{letter}.mjson" for letter in "abcdef"]
+    tool.run("--gzip", "-o", tmp_path / "packed", root, check_status=0)
+    assert all_files(tmp_path / "packed") == [f"sub/{letter}.mjson.gz" for letter in "abcdef"]
+    # Named ones keep the rule: known extensions replaced, others kept.
+    tool.run("-o", tmp_path / "named", root / "sub" / "b.mjlog", root / "sub" / "h.xml.bak", check_status=0)
+    assert all_files(tmp_path / "named") == ["b.mjson", "h.xml.bak.mjson"]
+
+
 def test_two_logs_with_one_output_path(tool, tmp_path):
     root = tmp_path / "logs"
     write_log(root / "g.json", _good_text("plain"))
@@ -179,6 +196,6 @@ def test_interrupt_leaves_only_whole_files(tool, tmp_path):
 def test_a_directory_without_logs_converts_nothing(tool, tmp_path):
     write_log(tmp_path / "logs" / "notes.txt", "not a log")
     result = tool.run("-o", tmp_path / "out", tmp_path / "logs", check_status=0)
-    assert result.stderr == b"kiroku: note: no *.json or *.json.gz files found\n"
+    assert result.stderr == b"kiroku: note: no log files found (*.json, *.mjlog, *.xml, or their .gz forms)\n"
     assert not (tmp_path / "out").exists()
     assert tool.run("-q", "-o", tmp_path / "out", tmp_path / "logs", check_status=0).stderr == b""

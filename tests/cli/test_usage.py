@@ -10,8 +10,14 @@ from conftest import good_log, write_log
 def test_help_and_version(tool):
     help_text = tool.run("--help", check_status=0).stdout.decode()
     assert help_text.startswith("Usage: kiroku ")
-    for option in ["-o", "-j", "--gzip", "--keep-going", "--fail-fast", "--quiet", "--summary", "Exit status"]:
+    for option in ["-o", "-j", "--max-size", "--gzip", "--keep-going", "--fail-fast", "--quiet", "--summary",
+                   "Exit status"]:
         assert option in help_text
+    # What a user cannot guess: the limit, '-', special files, signals, names.
+    for fact in ["1 GiB", "'-' is standard input", "*.mjlog", "FIFO", "SIGINT", "SIGPIPE", "temporary file",
+                 "same file as an\ninput", "double quotes"]:
+        assert fact in help_text, fact
+    assert max(len(line) for line in help_text.splitlines()) <= 80
     assert tool.run("-h", check_status=0).stdout.decode() == help_text
     assert tool.run("--version", check_status=0).stdout == b"kiroku 0.3.0\n"
 
