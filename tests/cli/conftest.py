@@ -26,6 +26,9 @@ def _env_path(name):
 
 # A complete four-player game of one hand: the dealer draws and declares the
 # nine-terminals draw instead of discarding.
+CORPUS_DIR = _env_path("KIROKU_CORPUS_DIR")
+
+
 def _seat(first_tile):
     return [[first_tile + i for i in range(9)] + [41, 42, 43, 44], [], []]
 
@@ -120,9 +123,9 @@ def kiroku_module():
 
 @pytest.fixture(scope="session")
 def corpus_logs():
-    corpus = _env_path("KIROKU_CORPUS_DIR")
+    corpus = CORPUS_DIR
     if corpus is None or not corpus.is_dir():
-        pytest.skip("the real game corpus is absent")
+        pytest.skip(f"{CORPUS_ABSENT} ({corpus})")
     return sorted(corpus.glob("*.json"))
 
 
@@ -162,3 +165,25 @@ def all_files(root):
 def module_lines(module, text):
     """What the Python module writes for a log: every event text and a line feed."""
     return "".join(t + "\n" for t in module.tenhou_to_mjai(text)).encode()
+
+
+CORPUS_ABSENT = "the real game corpus is absent"
+
+
+def pytest_terminal_summary(terminalreporter):
+    """One line with the number of tests that skipped for want of the game
+    records beside the project (the JSON corpus, the XML one), so that a run
+    without them does not pass as if it had checked them."""
+    if CORPUS_DIR is None:
+        return
+    root = str(CORPUS_DIR.parent)
+    skipped = [
+        report
+        for report in terminalreporter.stats.get("skipped", [])
+        if CORPUS_ABSENT in str(report.longrepr) or root in str(report.longrepr)
+    ]
+    if skipped:
+        count = len(skipped)
+        terminalreporter.write_line(
+            f"{count} {'test' if count == 1 else 'tests'} skipped: the game records in {root} are absent"
+        )

@@ -91,7 +91,7 @@ def _corpus_files():
 def corpus_files():
     files = _corpus_files()
     if not files:
-        pytest.skip(f"the real game corpus is absent ({CORPUS_DIR})")
+        pytest.skip(f"{CORPUS_ABSENT} ({CORPUS_DIR})")
     return files
 
 
@@ -117,3 +117,25 @@ def log_file(tmp_path):
         return path
 
     return write
+
+
+CORPUS_ABSENT = "the real game corpus is absent"
+
+
+def pytest_terminal_summary(terminalreporter):
+    """One line with the number of tests that skipped for want of the game
+    records beside the project (the JSON corpus, the XML one), so that a run
+    without them does not pass as if it had checked them."""
+    if CORPUS_DIR is None:
+        return
+    root = str(CORPUS_DIR.parent)
+    skipped = [
+        report
+        for report in terminalreporter.stats.get("skipped", [])
+        if CORPUS_ABSENT in str(report.longrepr) or root in str(report.longrepr)
+    ]
+    if skipped:
+        count = len(skipped)
+        terminalreporter.write_line(
+            f"{count} {'test' if count == 1 else 'tests'} skipped: the game records in {root} are absent"
+        )
