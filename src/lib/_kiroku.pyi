@@ -19,7 +19,9 @@ VERSION: Final[str]
 
 class TenhouLogParsingError(ValueError):
     """The log was read but is not a game the converter takes ("invalid log"),
-    for example a three-player game."""
+    for example one whose rule text names a three-player game although four
+    seats are filled.  A three-player log whose fourth seat is empty is
+    refused earlier, with JsonParsingError."""
 
 class TenhouToMjaiError(ValueError):
     """The game's order of play could not be rebuilt from the log."""
@@ -44,9 +46,12 @@ def tenhou_file_to_mjai(
 ) -> list[str]:
     """The mjai events of the game log in `filename`, as tenhou_to_mjai.
 
-    When `mjai_out` is given, the event texts are also written there, one per
-    line ("-" is standard output).  No file is written when the log cannot be
-    converted.  Raises FileNotFoundError when the log file cannot be opened
-    and OSError when it cannot be read or is not UTF-8, or when the output
-    cannot be created or written.
+    The file may be gzip-compressed (recognised by its magic bytes); its
+    text, decompressed, may be at most 1 GiB long.  When `mjai_out` is
+    given, the event texts are also written there, one per line ("-" is
+    standard output).  No file is written when the log cannot be converted.
+    Raises FileNotFoundError when the log file cannot be opened, OSError
+    when it cannot be read, is not UTF-8, is too large or holds corrupt gzip
+    data, or when the output cannot be created or written, and MemoryError
+    when memory runs out.
     """
