@@ -5,7 +5,6 @@
 #include <unistd.h>    // STDIN_FILENO
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <string_view>
 #include <system_error>
@@ -99,13 +98,16 @@ std::string describe(const LogFileError& error, std::size_t max_bytes) {
 
 std::string source_name(const LogSource& source) { return source.standard_input ? "-" : source.path.native(); }
 
-bool is_log_name(std::string_view name) {
-  if (name.ends_with(".gz")) name.remove_suffix(3);
+std::size_t log_extension_size(std::string_view name) {
+  const std::size_t gz = name.ends_with(".gz") ? 3 : 0;
+  name.remove_suffix(gz);
   for (const std::string_view extension : {".json", ".mjlog", ".xml"}) {
-    if (name.ends_with(extension)) return true;
+    if (name.ends_with(extension)) return extension.size() + gz;
   }
-  return false;
+  return 0;
 }
+
+bool is_log_name(std::string_view name) { return log_extension_size(name) != 0; }
 
 InputList collect_inputs(std::span<const std::string> arguments) {
   InputList list;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/failure.h"
@@ -38,8 +39,11 @@ struct InputList {
   std::vector<Failure> passed_over;  // FIFOs, devices and sockets found in directories
 };
 
-// Whether `name` is that of a log a directory walk takes: "*.json",
-// "*.mjlog" or "*.xml", or one of them followed by ".gz".
+// The size of the log extension `name` ends with: ".json", ".mjlog" or
+// ".xml", maybe followed by ".gz"; 0 when it has none.
+std::size_t log_extension_size(std::string_view name);
+
+// Whether `name` is that of a log a directory walk takes.
 bool is_log_name(std::string_view name);
 
 // A file argument is taken whatever its name and type (the plan keeps "-"

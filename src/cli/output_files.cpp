@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>  // rename, snprintf
 #include <mutex>
@@ -18,6 +17,7 @@
 
 #include "cli/display.h"
 #include "cli/errno_text.h"
+#include "cli/input_files.h"
 #include "kiroku/io/unique_fd.h"
 
 namespace kiroku::cli {
@@ -277,17 +277,7 @@ std::expected<fs::path, int> follow_links(const fs::path& path) {
 
 fs::path output_relative_path(const fs::path& relative, bool gzip) {
   std::string name = relative.filename().native();
-  std::string_view stem = name;
-  if (stem.ends_with(".gz")) stem.remove_suffix(3);
-  bool known = false;
-  for (const std::string_view extension : {".json", ".mjlog", ".xml"}) {
-    if (stem.ends_with(extension)) {
-      stem.remove_suffix(extension.size());
-      known = true;
-      break;
-    }
-  }
-  if (known) name.resize(stem.size());
+  name.resize(name.size() - log_extension_size(name));
   name += gzip ? ".mjson.gz" : ".mjson";
   return relative.parent_path() / name;
 }
