@@ -36,17 +36,25 @@ std::unexpected<LogFileError> gzip_failure(std::string detail) {
   return std::unexpected(LogFileError{LogFileError::Kind::Gzip, 0, true, std::move(detail)});
 }
 
-// One descriptor read piece by piece.  Anything but a regular file is
-// waited for in poll before each read: a FIFO opened before its writer came
-// reads as ended until one does, and a descriptor left non-blocking by
-// whoever opened it (a shared standard input) would fail with EAGAIN.
+// One descriptor, or bytes already in memory, read piece by piece.  A
+// descriptor that is not a regular file is waited for in poll before each
+// read: a FIFO opened before its writer came reads as ended until one does,
+// and a descriptor left non-blocking by whoever opened it (a shared standard
+// input) would fail with EAGAIN.
 class Source {
  public:
   Source(int fd, bool regular, int cancel_fd) noexcept
       : fd_(fd), cancel_fd_(regular ? -1 : cancel_fd), wait_first_(!regular) {}
+  explicit Source(std::string_view bytes) noexcept : memory_(bytes) {}
 
   // Bytes read into `into` (0 at the end), or the errno value.
-  std::expected<std::size_t, int> read(std::span<char> into) const noexcept {
+  std::expected<std::size_t, int> read(std::span<char> into) noexcept {
+    if (fd_ < 0) {
+      const std::size_t count = std::min(into.size(), memory_.size());
+      std::memcpy(into.data(), memory_.data(), count);
+      memory_.remove_prefix(count);
+      return count;
+    }
     for (;;) {
       if (wait_first_) {
         if (const int error = wait(); error != 0) return std::unexpected(error);
@@ -73,9 +81,10 @@ class Source {
     return count == 2 && watched[1].revents != 0 ? ECANCELED : 0;
   }
 
-  int fd_;
-  int cancel_fd_;  // -1: none
-  bool wait_first_;
+  int fd_ = -1;         // -1: the bytes in memory_
+  int cancel_fd_ = -1;  // -1: none
+  bool wait_first_ = false;
+  std::string_view memory_;
 };
 
 // A larger buffer holding the first `filled` bytes of `text`.
@@ -104,7 +113,7 @@ std::expected<PaddedText, LogFileError> finished(PaddedText text, std::size_t fi
 // Inflates a gzip stream whose first `filled` bytes are in `input`; the rest
 // comes from `source` through the same buffer.  `compressed_size` is 0 when
 // unknown.
-std::expected<PaddedText, LogFileError> inflate_log(const Source& source, PaddedText input, std::size_t filled,
+std::expected<PaddedText, LogFileError> inflate_log(Source& source, PaddedText input, std::size_t filled,
                                                     std::size_t compressed_size, std::size_t max_bytes) {
   if (input.size() < kInputChunk) input = grown(input, filled, kInputChunk);
   std::size_t in_pos = 0;
@@ -163,28 +172,9 @@ std::expected<PaddedText, LogFileError> inflate_log(const Source& source, Padded
   return finished(std::move(out), produced);
 }
 
-}  // namespace
-
-std::string size_text(std::size_t bytes) {
-  constexpr std::array<std::pair<unsigned, const char*>, 4> kUnits = {{
-      {40, " TiB"},
-      {30, " GiB"},
-      {20, " MiB"},
-      {10, " KiB"},
-  }};
-  for (const auto& [shift, unit] : kUnits) {
-    const std::size_t size = std::size_t{1} << shift;
-    if (bytes >= size && bytes % size == 0) return std::to_string(bytes >> shift) + unit;
-  }
-  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-}
-
-std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd) {
+// The whole text `source` holds; `file_size` is 0 when unknown.
+std::expected<PaddedText, LogFileError> read_whole(Source& source, std::size_t file_size, std::size_t max_bytes) {
   max_bytes = std::min(max_bytes, kLargestMaxLogBytes);
-  struct stat status {};
-  const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-  const std::size_t file_size = regular && status.st_size > 0 ? static_cast<std::size_t>(status.st_size) : 0;
-  const Source source(fd, regular, cancel_fd);
 
   // Room for the whole file plus one byte, so that the read that meets the
   // end of an unchanged file is the second one.  A file past the cap only
@@ -221,6 +211,34 @@ std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_by
   }
   if (filled > max_bytes) return too_large(false);
   return finished(std::move(text), filled);
+}
+
+}  // namespace
+
+std::string size_text(std::size_t bytes) {
+  constexpr std::array<std::pair<unsigned, const char*>, 4> kUnits = {{
+      {40, " TiB"},
+      {30, " GiB"},
+      {20, " MiB"},
+      {10, " KiB"},
+  }};
+  for (const auto& [shift, unit] : kUnits) {
+    const std::size_t size = std::size_t{1} << shift;
+    if (bytes >= size && bytes % size == 0) return std::to_string(bytes >> shift) + unit;
+  }
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd) {
+  struct stat status {};
+  const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  Source source(fd, regular, cancel_fd);
+  return read_whole(source, regular && status.st_size > 0 ? static_cast<std::size_t>(status.st_size) : 0, max_bytes);
+}
+
+std::expected<PaddedText, LogFileError> log_text_from_bytes(std::string_view bytes, std::size_t max_bytes) {
+  Source source(bytes);
+  return read_whole(source, bytes.size(), max_bytes);
 }
 
 }  // namespace kiroku

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <expected>
 #include <string>
+#include <string_view>
 
 #include "kiroku/io/padded_text.h"
 
@@ -44,5 +45,9 @@ std::string size_text(std::size_t bytes);
 // such waits end as soon as it becomes readable (a stop request), with
 // ECANCELED.  EINTR is retried.
 [[nodiscard]] std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd = -1);
+
+// The same for the bytes of a log file already in memory.
+[[nodiscard]] std::expected<PaddedText, LogFileError> log_text_from_bytes(std::string_view bytes,
+                                                                          std::size_t max_bytes);
 
 }  // namespace kiroku

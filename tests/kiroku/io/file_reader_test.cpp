@@ -52,13 +52,17 @@ std::expected<PaddedText, LogFileError> read_through_file(const std::string& byt
   return read_log_text(fd.get(), max_bytes);
 }
 
+std::expected<PaddedText, LogFileError> read_from_memory(const std::string& bytes, std::size_t max_bytes) {
+  return log_text_from_bytes(bytes, max_bytes);
+}
+
 using Reader = std::expected<PaddedText, LogFileError> (*)(const std::string&, std::size_t);
 
 struct Way {
   const char* name;
   Reader read;
 };
-constexpr Way kWays[] = {{"file", read_through_file}, {"pipe", read_through_pipe}};
+constexpr Way kWays[] = {{"file", read_through_file}, {"pipe", read_through_pipe}, {"memory", read_from_memory}};
 
 std::string packed(const std::string& text) {
   auto bytes = gzip(text);
