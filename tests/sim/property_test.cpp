@@ -2,7 +2,7 @@
 // preparation, converter, encoder), and every event stream that comes out
 // must be a legal game that rebuilds its log.
 //
-// KIROKU_PROPERTY_SEEDS=N runs N seeds instead of the default few hundred;
+// KIROKU_PROPERTY_SEEDS=N runs N seeds instead of the default 2,000;
 // KIROKU_PROPERTY_FIRST_SEED=S starts at seed S.
 #include <gtest/gtest.h>
 
@@ -37,7 +37,7 @@ namespace {
 // about 0.02) only for a converter without that search.
 constexpr double kAllowedRefusedShare = 0.0;
 
-constexpr std::uint64_t kDefaultSeeds = 300;
+constexpr std::uint64_t kDefaultSeeds = 2000;
 constexpr std::size_t kMaxReportedFailures = 10;
 
 std::uint64_t env_number(const char* name, std::uint64_t fallback) {
