@@ -92,6 +92,7 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	build-bench/bench/kiroku_bench
 	build-bench/bench/kiroku_read_bench
+	build-bench/bench/kiroku_format_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN) $(FUZZ) build-bench

@@ -74,20 +74,20 @@ void check_events(const EncodedEvents& events) {
   // One padded copy of the whole arena serves every text's parse.
   const simdjson::padded_string padded(events.lines());
   const std::string_view lines(padded.data(), padded.size());
+  if (!lines.empty() && !lines.ends_with('\n')) fail("bytes after the last event's line feed");
+  std::size_t count = 0;
   std::size_t offset = 0;
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    const std::string_view text = events.text(i);
+  std::string_view first;
+  std::string_view last;
+  for (const std::string_view text : events) {
     if (text.empty()) fail("an empty event text");
-    if (lines.substr(offset, text.size()) != text || lines.size() <= offset + text.size() ||
-        lines[offset + text.size()] != '\n') {
-      fail("the arena is not the event texts each followed by a line feed");
-    }
     check_event_text(lines.substr(offset, text.size()), parser);
     offset += text.size() + 1;
+    if (count++ == 0) first = text;
+    last = text;
   }
-  if (offset != lines.size()) fail("bytes after the last event's line feed");
-  if (events.size() < 2 || !events.text(0).starts_with(R"({"type":"start_game")") ||
-      events.text(events.size() - 1) != R"({"type":"end_game"})") {
+  if (count != events.size()) fail("the arena holds another number of texts than were written");
+  if (count < 2 || !first.starts_with(R"({"type":"start_game")") || last != R"({"type":"end_game"})") {
     fail("a converted game does not run from start_game to end_game");
   }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kiroku/json_value.h"
+#include "kiroku/notation_text.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {
@@ -22,7 +23,9 @@ using StartingHand = std::array<Tile, kStartingHandSize>;
 
 // One entry of a take or discard list: a tile code, another small integer
 // (the log writes 60 for a discard of the drawn tile), or call notation.
-using ActionItem = std::variant<Tile, std::uint8_t, std::string>;
+// Sixteen bytes: a big log holds tens of millions of them.
+using ActionItem = std::variant<Tile, std::uint8_t, NotationText>;
+static_assert(sizeof(ActionItem) == 16);
 
 // One entry of a hand's result list: a label ("和了", "流局", ...), four
 // score changes, or any other array (a win's detail list) as generic values.

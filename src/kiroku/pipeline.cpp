@@ -18,41 +18,53 @@ std::string describe(const PipelineError& error) {
 
 namespace {
 
-std::expected<std::vector<Event>, PipelineError> events_of_json_log(const PaddedText& text,
-                                                                    conv::ConversionStats* stats) {
+// Converts and encodes a hand at a time: only one hand's events are held
+// as events, the rest already as text.
+template <class HandConverter>
+std::expected<EncodedEvents, PipelineError> encode_by_hand(HandConverter converter, conv::ConversionStats* stats) {
+  EncodedEvents encoded;
+  std::vector<Event> events;
+  events.push_back(converter.start_game());
+  std::expected<void, PipelineError> done;
+  for (std::size_t position = 0; done && position < converter.hand_count(); ++position) {
+    if (auto converted = converter.convert_hand(position, events); !converted) {
+      done = std::unexpected(PipelineError{std::move(converted.error())});
+    } else if (auto appended = encoded.append(events); !appended) {
+      done = std::unexpected(PipelineError{appended.error()});
+    }
+    events.clear();
+  }
+  if (stats != nullptr) *stats = converter.stats();
+  if (!done) return std::unexpected(std::move(done.error()));
+
+  events.push_back(event::EndGame{});
+  if (auto appended = encoded.append(events); !appended) return std::unexpected(PipelineError{appended.error()});
+  return encoded;
+}
+
+std::expected<EncodedEvents, PipelineError> convert_json_log(const PaddedText& text, conv::ConversionStats* stats) {
   auto raw = read_raw_log(text);
   if (!raw) return std::unexpected(PipelineError{std::move(raw.error())});
 
   auto prepared = prepare_log(std::move(*raw));
   if (!prepared) return std::unexpected(PipelineError{prepared.error()});
-
-  auto events = conv::convert_log(*prepared, stats);
-  if (!events) return std::unexpected(PipelineError{std::move(events.error())});
-  return std::move(*events);
+  return encode_by_hand(conv::LogConverter(*prepared), stats);
 }
 
-std::expected<std::vector<Event>, PipelineError> events_of_xml_log(PaddedText& text, conv::ConversionStats* stats) {
+std::expected<EncodedEvents, PipelineError> convert_xml_log(PaddedText& text, conv::ConversionStats* stats) {
   auto read = read_play_log(text);
   if (!read) return std::unexpected(PipelineError{std::move(read.error())});
 
   auto prepared = prepare_play_log(std::move(*read));
   if (!prepared) return std::unexpected(PipelineError{prepared.error()});
-
-  auto events = conv::convert_play_log(*prepared, stats);
-  if (!events) return std::unexpected(PipelineError{std::move(events.error())});
-  return std::move(*events);
+  return encode_by_hand(conv::PlayLogConverter(*prepared), stats);
 }
 
 }  // namespace
 
 std::expected<EncodedEvents, PipelineError> convert_text(PaddedText& text, conv::ConversionStats* stats) {
-  auto events = detect_log_format(text.view()) == LogFormat::TenhouXml ? events_of_xml_log(text, stats)
-                                                                       : events_of_json_log(text, stats);
-  if (!events) return std::unexpected(std::move(events.error()));
-
-  auto encoded = encode_events(*events);
-  if (!encoded) return std::unexpected(PipelineError{encoded.error()});
-  return std::move(*encoded);
+  return detect_log_format(text.view()) == LogFormat::TenhouXml ? convert_xml_log(text, stats)
+                                                                : convert_json_log(text, stats);
 }
 
 }  // namespace kiroku

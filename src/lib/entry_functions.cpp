@@ -33,11 +33,11 @@ std::expected<EncodedEvents, PipelineError> convert(PaddedText text) { return co
 PyRef to_str_list(const EncodedEvents& events) {
   PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(events.size())));
   if (!list) return list;
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    const std::string_view text = events.text(i);
+  Py_ssize_t i = 0;
+  for (const std::string_view text : events) {
     PyObject* item = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
     if (item == nullptr) return PyRef();
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);  // steals item
+    PyList_SET_ITEM(list.get(), i++, item);  // steals item
   }
   return list;
 }

@@ -8,6 +8,12 @@ namespace kiroku::sim {
 
 namespace {
 
+// The text of a string entry; empty for a tile or a number.
+std::string_view notation_of(const ActionItem& item) {
+  const auto* text = std::get_if<NotationText>(&item);
+  return text != nullptr ? text->view() : std::string_view();
+}
+
 bool is_exhaustive_label(std::string_view label) {
   return label == "流局" || label == "全員聴牌" || label == "全員不聴";
 }
@@ -68,30 +74,30 @@ GameFeatures count_features(const RawLog& log) {
     ++f.hands;
     for (const SeatRecord& seat : hand.seats) {
       for (const ActionItem& item : seat.takes) {
-        const auto* text = std::get_if<std::string>(&item);
-        if (text == nullptr) continue;
-        if (text->find('c') != std::string::npos) {
+        const std::string_view text = notation_of(item);
+        if (text.empty()) continue;
+        if (text.find('c') != std::string_view::npos) {
           ++f.chi;
-        } else if (text->find('p') != std::string::npos) {
+        } else if (text.find('p') != std::string_view::npos) {
           ++f.pon;
-        } else if (text->find('m') != std::string::npos) {
+        } else if (text.find('m') != std::string_view::npos) {
           ++f.daiminkan;
         }
-        f.red_fives_called += red_fives_in(*text);
+        f.red_fives_called += red_fives_in(text);
       }
       for (const ActionItem& item : seat.discards) {
         if (std::holds_alternative<std::uint8_t>(item)) ++f.tsumogiri;
-        const auto* text = std::get_if<std::string>(&item);
-        if (text == nullptr) continue;
-        if (text->find('k') != std::string::npos) {
+        const std::string_view text = notation_of(item);
+        if (text.empty()) continue;
+        if (text.find('k') != std::string_view::npos) {
           ++f.kakan;
-          f.red_fives_called += red_fives_in(*text);
-        } else if (text->find('a') != std::string::npos) {
+          f.red_fives_called += red_fives_in(text);
+        } else if (text.find('a') != std::string_view::npos) {
           ++f.ankan;
-          f.red_fives_called += red_fives_in(*text);
+          f.red_fives_called += red_fives_in(text);
         } else {
           ++f.riichi;
-          if (text->substr(1) == "60") ++f.tsumogiri;
+          if (text.substr(1) == "60") ++f.tsumogiri;
         }
       }
     }
@@ -116,8 +122,8 @@ GameFeatures count_features(const RawLog& log) {
       }
       ++f.ron;
       const auto& discards = hand.seats[*target % 4].discards;
-      const auto* last = discards.empty() ? nullptr : std::get_if<std::string>(&discards.back());
-      if (wins == 1 && last != nullptr && last->find('k') != std::string::npos) ++f.robbed_kan;
+      const std::string_view last = discards.empty() ? std::string_view() : notation_of(discards.back());
+      if (wins == 1 && last.find('k') != std::string_view::npos) ++f.robbed_kan;
     }
     if (wins >= 2) ++f.double_ron;
   }

@@ -6,6 +6,7 @@
 // KIROKU_PROPERTY_FIRST_SEED=S starts at seed S.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -128,11 +129,13 @@ void run_seed(std::uint64_t seed, Tally& tally) {
   const auto truth = encode_events(game.events);
   if (!truth) return fail("the true events do not encode");
   if (from_xml->lines() != truth->lines()) {
-    std::size_t at = 0;
-    while (at < from_xml->size() && at < truth->size() && from_xml->text(at) == truth->text(at)) ++at;
-    return fail("the XML path differs from the true order at event " + std::to_string(at) + ":\n  xml:  " +
-                std::string(at < from_xml->size() ? from_xml->text(at) : "(end)") + "\n  true: " +
-                std::string(at < truth->size() ? truth->text(at) : "(end)"));
+    const auto [xml_text, true_text] = std::ranges::mismatch(*from_xml, *truth);
+    auto text_or_end = [](auto it, const EncodedEvents& texts) {
+      return it == texts.end() ? std::string("(end)") : std::string(*it);
+    };
+    return fail("the XML path differs from the true order at event " +
+                std::to_string(std::distance(from_xml->begin(), xml_text)) + ":\n  xml:  " +
+                text_or_end(xml_text, *from_xml) + "\n  true: " + text_or_end(true_text, *truth));
   }
   tally.hands_from_xml += played.size();
 

@@ -32,7 +32,7 @@ std::string item_text(const ActionItem& item) {
         } else if constexpr (std::is_same_v<T, std::uint8_t>) {
           return "#" + std::to_string(v);
         } else {
-          return "\"" + v + "\"";
+          return "\"" + std::string(v.view()) + "\"";
         }
       },
       item);

@@ -125,7 +125,7 @@ class Writer {
           } else if constexpr (std::is_same_v<T, std::uint8_t>) {
             out_ += std::to_string(v);
           } else {
-            string(v);
+            string(v.view());
           }
         },
         entry);

@@ -119,7 +119,7 @@ TEST(xml_log_test, mutated_records_never_crash_the_pipeline) {
       const auto result = convert(text);
       ++(result ? converted : refused);
       if (result) {
-        for (std::size_t i = 0; i < result->size(); ++i) ASSERT_FALSE(result->text(i).empty());
+        for (const std::string_view event_text : *result) ASSERT_FALSE(event_text.empty());
       }
     }
   }

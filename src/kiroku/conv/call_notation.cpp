@@ -127,7 +127,7 @@ std::expected<void, EntryFailure> decode_take(const ActionItem& entry, Seat acto
   if (const auto* number = std::get_if<std::uint8_t>(&entry)) {
     return std::unexpected(EntryFailure{ConversionErrorKind::UnexpectedNumber, {}, *number});
   }
-  return decode_call(std::get<std::string>(entry), actor, out);
+  return decode_call(std::get<NotationText>(entry).view(), actor, out);
 }
 
 // "k" decides before "a"; a text with neither is a riichi declaration.
@@ -171,7 +171,7 @@ std::expected<void, EntryFailure> decode_discard(const ActionItem& entry, ListEn
     out.tsumogiri = true;
     return {};
   }
-  return decode_discard_text(std::get<std::string>(entry), out);
+  return decode_discard_text(std::get<NotationText>(entry).view(), out);
 }
 
 // Matches a discard step with the take before it, `take` being null once

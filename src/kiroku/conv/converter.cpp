@@ -1,23 +1,15 @@
 #include "kiroku/conv/converter.h"
 
 #include <optional>
-#include <unordered_set>
 #include <utility>
 
 #include "kiroku/conv/call_notation.h"
-#include "kiroku/conv/call_resolution.h"
 #include "kiroku/conv/hand_search.h"
-#include "kiroku/conv/hand_walk.h"
+#include "kiroku/conv/whole_game.h"
 
 namespace kiroku::conv {
 
 namespace {
-
-// What the hands of one log reuse: the decoded lists keep their buffers.
-struct Workspace {
-  DecodedHand decoded;
-  std::unordered_set<CallMemory::Key, CallMemoryKeyHash> seen_memories;
-};
 
 // Events a log will have, about: one per entry, plus each hand's opening,
 // doras, acceptances and result, plus the game's two.
@@ -30,56 +22,53 @@ std::size_t expected_event_count(const PreparedLog& log) {
   return count;
 }
 
-std::expected<void, ConversionError> convert_hand(const PreparedHand& hand, Workspace& workspace,
-                                                  std::vector<Event>& events, ConversionStats& stats) {
-  DecodedHand& decoded = workspace.decoded;
-  for (event::Seat seat = 0; seat < kSeatCount; ++seat) {
-    if (auto read = decode_seat_lists(hand, seat, decoded.lists[seat]); !read) return read;
-  }
-  count_dahai(decoded);
+}  // namespace
 
-  const std::size_t bound = attempt_bound(decoded);
+event::StartGame LogConverter::start_game() const {
+  return {.names = log_.names, .kyoku_first = log_.kyoku_first, .aka_flag = log_.aka_flag};
+}
+
+std::expected<void, ConversionError> LogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
+  const PreparedHand& hand = log_.hands[position];
+  auto failed = [&](ConversionError error) {
+    error.hand_position = position;
+    return std::unexpected(std::move(error));
+  };
+  for (event::Seat seat = 0; seat < kSeatCount; ++seat) {
+    if (auto read = decode_seat_lists(hand, seat, decoded_.lists[seat]); !read) return failed(std::move(read.error()));
+  }
+  count_dahai(decoded_);
+
+  const std::size_t bound = attempt_bound(decoded_);
   CallMemory memory;
-  workspace.seen_memories.clear();
+  seen_memories_.clear();
   std::optional<ConversionError> first_error;
   for (std::size_t attempts = 1;; ++attempts) {
-    auto walked = walk_hand(hand, decoded, memory, events);
-    if (attempts == 2) ++stats.hands_retried;
-    if (walked) return {};
+    auto walked = walk_hand(hand, decoded_, memory, events);
+    if (attempts == 2) ++stats_.hands_retried;
+    if (walked) {
+      ++stats_.hands;
+      return {};
+    }
     if (!first_error) first_error = std::move(walked.error());
     // An attempt is fixed by the memory it starts from, so a repeated start
     // would only repeat a cycle of failures.
-    if (memory.empty() || attempts == bound || !workspace.seen_memories.insert(memory.key()).second) break;
+    if (memory.empty() || attempts == bound || !seen_memories_.insert(memory.key()).second) break;
   }
 
   if (memory.choices() > 0) {
-    ++stats.hands_searched;
-    if (search_hand(hand, decoded, events, bound).found) return {};
+    ++stats_.hands_searched;
+    if (search_hand(hand, decoded_, events, bound).found) {
+      ++stats_.hands;
+      return {};
+    }
   }
-  return std::unexpected(std::move(*first_error));
+  return failed(std::move(*first_error));
 }
 
-}  // namespace
-
 std::expected<std::vector<Event>, ConversionError> convert_log(const PreparedLog& log, ConversionStats* stats) {
-  ConversionStats local;
-  ConversionStats& counts = stats != nullptr ? *stats : local;
-  counts = ConversionStats{};
-
-  std::vector<Event> events;
-  events.reserve(expected_event_count(log));
-  events.push_back(event::StartGame{.names = log.names, .kyoku_first = log.kyoku_first, .aka_flag = log.aka_flag});
-  Workspace workspace;
-  for (std::size_t position = 0; position < log.hands.size(); ++position) {
-    if (auto converted = convert_hand(log.hands[position], workspace, events, counts); !converted) {
-      ConversionError error = std::move(converted.error());
-      error.hand_position = position;
-      return std::unexpected(std::move(error));
-    }
-    ++counts.hands;
-  }
-  events.push_back(event::EndGame{});
-  return events;
+  LogConverter converter(log);
+  return convert_whole_game(converter, expected_event_count(log), stats);
 }
 
 }  // namespace kiroku::conv

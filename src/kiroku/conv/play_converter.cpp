@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "kiroku/conv/hand_writer.h"
+#include "kiroku/conv/whole_game.h"
 
 namespace kiroku::conv {
 
@@ -315,29 +316,26 @@ class PlayWalk {
 
 }  // namespace
 
+event::StartGame PlayLogConverter::start_game() const {
+  return {.names = log_.names, .kyoku_first = log_.kyoku_first, .aka_flag = log_.aka_flag};
+}
+
+std::expected<void, ConversionError> PlayLogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
+  if (auto walked = PlayWalk(log_.hands[position], log_.aka_flag, events).run(); !walked) {
+    ConversionError error = std::move(walked.error());
+    error.hand_position = position;
+    return std::unexpected(std::move(error));
+  }
+  ++stats_.hands;
+  return {};
+}
+
 std::expected<std::vector<Event>, ConversionError> convert_play_log(const PreparedPlayLog& log,
                                                                     ConversionStats* stats) {
-  ConversionStats local;
-  ConversionStats& counts = stats != nullptr ? *stats : local;
-  counts = ConversionStats{};
-
-  std::vector<Event> events;
   std::size_t expected_events = 2;
   for (const PlayHand& hand : log.hands) expected_events += hand.actions.size() + 8;
-  events.reserve(expected_events);
-  events.push_back(event::StartGame{.names = log.names, .kyoku_first = log.kyoku_first, .aka_flag = log.aka_flag});
-  for (std::size_t position = 0; position < log.hands.size(); ++position) {
-    const std::size_t start = events.size();
-    if (auto walked = PlayWalk(log.hands[position], log.aka_flag, events).run(); !walked) {
-      ConversionError error = std::move(walked.error());
-      error.hand_position = position;
-      return std::unexpected(std::move(error));
-    }
-    (void)start;
-    ++counts.hands;
-  }
-  events.push_back(event::EndGame{});
-  return events;
+  PlayLogConverter converter(log);
+  return convert_whole_game(converter, expected_events, stats);
 }
 
 }  // namespace kiroku::conv

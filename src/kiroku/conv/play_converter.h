@@ -5,6 +5,7 @@
 // just discarded, every step comes in its turn, and every hand has a result.
 #pragma once
 
+#include <cstddef>
 #include <expected>
 #include <vector>
 
@@ -15,8 +16,27 @@
 
 namespace kiroku::conv {
 
-// The whole game from "start_game" to "end_game", or the first hand's error
-// (which names the hand, its honba and, where one is to blame, the seat).
+// Converts a game one hand at a time, as LogConverter does for the JSON log.
+class PlayLogConverter {
+ public:
+  explicit PlayLogConverter(const PreparedPlayLog& log) noexcept : log_(log) {}
+
+  std::size_t hand_count() const noexcept { return log_.hands.size(); }
+  event::StartGame start_game() const;
+
+  // Appends the events of the hand at `position`, from "start_kyoku" to
+  // "end_kyoku"; the error names the hand, its honba and, where one is to
+  // blame, the seat.
+  [[nodiscard]] std::expected<void, ConversionError> convert_hand(std::size_t position, std::vector<Event>& events);
+
+  const ConversionStats& stats() const noexcept { return stats_; }
+
+ private:
+  const PreparedPlayLog& log_;
+  ConversionStats stats_;
+};
+
+// The whole game from "start_game" to "end_game", or the first hand's error.
 // Deterministic; never returns part of a game.
 [[nodiscard]] std::expected<std::vector<Event>, ConversionError> convert_play_log(const PreparedPlayLog& log,
                                                                                   ConversionStats* stats = nullptr);

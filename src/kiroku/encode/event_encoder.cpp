@@ -1,7 +1,9 @@
 #include "kiroku/encode/event_encoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "kiroku/encode/json_writer.h"
@@ -11,8 +13,6 @@ namespace kiroku {
 namespace {
 
 using detail::JsonWriter;
-
-constexpr std::size_t kInitialTextCapacity = 128;
 
 // `{"type":"tsumo"` and its like, per kind, in slots copied whole.
 struct TypePrefix {
@@ -197,7 +197,6 @@ void write_event_text(const Event& event, JsonWriter& w) noexcept {
 // ends keep one mapping for every stage.
 std::expected<std::string, EncodeError> encode_event(const Event& event) {
   std::string text;
-  text.reserve(kInitialTextCapacity);
   text.resize_and_overwrite(detail::max_text_size(event), [&](char* data, std::size_t) noexcept {
     JsonWriter w(data);
     write_event_text(event, w);
@@ -206,24 +205,39 @@ std::expected<std::string, EncodeError> encode_event(const Event& event) {
   return text;
 }
 
-// Performance notes: the arena is sized once from the bounds of all events
-// (about 1.6 times what a game needs), then written with one cursor, so the
-// loop per event does no capacity checks.
-std::expected<EncodedEvents, EncodeError> encode_events(std::span<const Event> events) {
+// Performance notes: room for a batch is made once from the bounds of its
+// events (about 1.6 times what they need), then the batch is written with one
+// cursor, so the loop per event does no capacity checks.
+void EncodedEvents::reserve_more(std::size_t extra) {
+  constexpr std::size_t kFirstCapacity = 4096;
+  const std::size_t needed = used_ + extra;
+  if (needed <= capacity_) return;
+  const std::size_t capacity = std::max({needed, 2 * capacity_, kFirstCapacity});
+  char* grown = static_cast<char*>(std::realloc(bytes_.get(), capacity));
+  if (grown == nullptr) throw std::bad_alloc();
+  (void)bytes_.release();  // realloc freed or kept it
+  bytes_.reset(grown);
+  capacity_ = capacity;
+}
+
+std::expected<void, EncodeError> EncodedEvents::append(std::span<const Event> events) {
   std::size_t bound = 0;
   for (const Event& event : events) bound += detail::max_text_size(event) + 1;  // and its line feed
+  reserve_more(bound);
 
+  JsonWriter w(bytes_.get() + used_);
+  for (const Event& event : events) {
+    write_event_text(event, w);
+    w.raw('\n');
+  }
+  used_ = static_cast<std::size_t>(w.cursor() - bytes_.get());
+  count_ += events.size();
+  return {};
+}
+
+std::expected<EncodedEvents, EncodeError> encode_events(std::span<const Event> events) {
   EncodedEvents encoded;
-  encoded.ends_.reserve(events.size());
-  encoded.bytes_.resize_and_overwrite(bound, [&](char* data, std::size_t) noexcept {
-    JsonWriter w(data);
-    for (const Event& event : events) {
-      write_event_text(event, w);
-      encoded.ends_.push_back(static_cast<std::size_t>(w.cursor() - data));
-      w.raw('\n');
-    }
-    return static_cast<std::size_t>(w.cursor() - data);
-  });
+  if (auto appended = encoded.append(events); !appended) return std::unexpected(appended.error());
   return encoded;
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <expected>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,29 +21,66 @@ struct EncodeError {
   std::size_t event_index = 0;
 };
 
-// The text of one event, built in a buffer that starts with room for 128
-// bytes and doubles when it runs out.
+// The text of one event.
 [[nodiscard]] std::expected<std::string, EncodeError> encode_event(const Event& event);
 
-// The texts of a whole event list in one arena: each text followed by a line
-// feed, so the arena is also the exact content of an output file.
+// The texts of a game's events in one arena, each followed by a line feed, so
+// that the arena is also the exact content of an output file.  Events are
+// appended a hand at a time, so a game's events never need to be held whole.
 class EncodedEvents {
  public:
-  std::size_t size() const noexcept { return ends_.size(); }
-  // Text i without its line feed.
-  std::string_view text(std::size_t i) const noexcept {
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1] + 1;
-    return std::string_view(bytes_).substr(begin, ends_[i] - begin);
-  }
+  EncodedEvents() = default;
+
+  // Appends the texts of `events`; an error names the event by its index in
+  // the whole arena.  Throws std::bad_alloc when the arena cannot grow.
+  [[nodiscard]] std::expected<void, EncodeError> append(std::span<const Event> events);
+
+  // The number of texts.
+  std::size_t size() const noexcept { return count_; }
   // Every text with its line feed, in order.
-  std::string_view lines() const noexcept { return bytes_; }
+  std::string_view lines() const noexcept { return {bytes_.get(), used_}; }
+
+  // The texts in order, each without its line feed (a text never holds a
+  // raw line feed: control characters are escaped).
+  class TextIterator {
+   public:
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    TextIterator() = default;
+    explicit TextIterator(std::string_view rest) noexcept : rest_(rest) {}
+    std::string_view operator*() const noexcept { return rest_.substr(0, rest_.find('\n')); }
+    TextIterator& operator++() noexcept {
+      rest_.remove_prefix(rest_.find('\n') + 1);
+      return *this;
+    }
+    TextIterator operator++(int) noexcept {
+      TextIterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const TextIterator& other) const noexcept { return rest_.data() == other.rest_.data(); }
+
+   private:
+    std::string_view rest_;
+  };
+  TextIterator begin() const noexcept { return TextIterator(lines()); }
+  TextIterator end() const noexcept { return TextIterator(lines().substr(used_)); }
 
  private:
-  friend std::expected<EncodedEvents, EncodeError> encode_events(std::span<const Event> events);
-  std::string bytes_;
-  std::vector<std::size_t> ends_;  // offset of each text's line feed
+  // Grown with realloc, which moves a large block by remapping its pages
+  // rather than copying them: growing a game's arena never holds two copies.
+  struct Free {
+    void operator()(char* bytes) const noexcept { std::free(bytes); }
+  };
+  void reserve_more(std::size_t extra);
+
+  std::unique_ptr<char, Free> bytes_;
+  std::size_t used_ = 0;
+  std::size_t capacity_ = 0;
+  std::size_t count_ = 0;
 };
 
+// The texts of a whole event list.
 [[nodiscard]] std::expected<EncodedEvents, EncodeError> encode_events(std::span<const Event> events);
 
 namespace detail {

@@ -76,7 +76,7 @@ bool tile_of(const FlatEntry& entry, Tile& out) {
 // Appends the entry to `out` as the take or discard it is.
 bool append_action_item(const FlatEntry& entry, std::vector<ActionItem>& out) {
   if (entry.is_string) {
-    out.emplace_back(std::in_place_type<std::string>, entry.text);
+    out.emplace_back(std::in_place_type<NotationText>, entry.text);
     return true;
   }
   std::uint8_t code = 0;
@@ -193,7 +193,7 @@ bool LogReader::read_action_item(od::value& value, int level, ActionItem& out) {
     case od::json_type::string: {
       std::string_view text;
       if (const error_code e = value.get_string().get(text)) return fail_json(e);
-      out.emplace<std::string>(text);
+      out.emplace<NotationText>(text);
       return true;
     }
     case od::json_type::number: {
@@ -557,9 +557,17 @@ std::expected<RawLog, ReadError> LogReader::read(const PaddedText& text) {
 }  // namespace detail
 
 std::expected<RawLog, ReadError> read_raw_log(const PaddedText& text) {
-  // One parser per thread keeps its buffers between calls.
-  thread_local detail::od::parser parser;
-  return detail::LogReader(parser).read(text);
+  // A parser's buffers grow with the longest text it has read.  One parser
+  // per thread keeps them between calls for game-sized texts; a larger text
+  // gets a parser of its own, so that its buffers go with it rather than
+  // staying with the thread (a 200 MB log leaves about as much behind).
+  constexpr std::size_t kLargestReusedCapacity = std::size_t{1} << 20;
+  if (text.size() > kLargestReusedCapacity) {
+    detail::od::parser parser;
+    return detail::LogReader(parser).read(text);
+  }
+  thread_local detail::od::parser reused_parser;
+  return detail::LogReader(reused_parser).read(text);
 }
 
 }  // namespace kiroku

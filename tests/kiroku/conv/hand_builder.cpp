@@ -17,7 +17,7 @@ Entry::Entry(int number) {
   }
 }
 
-Entry::Entry(const char* notation) : item(std::string(notation)) {}
+Entry::Entry(const char* notation) : item(NotationText(notation)) {}
 
 Tile tile(int code) {
   auto t = tile_from_code(static_cast<std::uint8_t>(code));

@@ -121,15 +121,26 @@ TEST(event_encoder_test, arena_holds_each_text_followed_by_a_line_feed) {
   auto encoded = encode_events(events);
   ASSERT_TRUE(encoded);
   ASSERT_EQ(encoded->size(), 3u);
-  EXPECT_EQ(encoded->text(0), R"({"type":"end_game"})");
-  EXPECT_EQ(encoded->text(1), R"({"type":"tsumo","actor":2,"pai":"1p"})");
-  EXPECT_EQ(encoded->text(2), R"({"type":"end_kyoku"})");
+  EXPECT_EQ(std::vector<std::string_view>(encoded->begin(), encoded->end()),
+            (std::vector<std::string_view>{R"({"type":"end_game"})", R"({"type":"tsumo","actor":2,"pai":"1p"})",
+                                           R"({"type":"end_kyoku"})"}));
   EXPECT_EQ(encoded->lines(), std::string(R"({"type":"end_game"})") + "\n" +
                                   R"({"type":"tsumo","actor":2,"pai":"1p"})" + "\n" + R"({"type":"end_kyoku"})" + "\n");
+
+  // Appended batches continue the arena, through its growth.
+  const std::vector<Event> batch(200, event::Tsumo{1, t(16)});
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(encoded->append(batch));
+  EXPECT_EQ(encoded->size(), 3u + 50 * 200);
+  std::size_t texts = 0;
+  for (const std::string_view text : *encoded) texts += text == R"({"type":"tsumo","actor":1,"pai":"6m"})";
+  EXPECT_EQ(texts, 50u * 200);
+  EXPECT_TRUE(encoded->lines().starts_with(R"({"type":"end_game"})"));
+
   auto empty = encode_events({});
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->size(), 0u);
   EXPECT_EQ(empty->lines(), "");
+  EXPECT_EQ(empty->begin(), empty->end());
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(preparation_test, moves_names_and_hands_unchanged) {
   hand.id = {5, 1, 2};
   hand.scores = {25000, 24000, 26000, 25000};
   hand.dora_indicators = {*tile_from_code(11)};
-  hand.seats[2].takes = {*tile_from_code(12), std::string("c131112")};
+  hand.seats[2].takes = {*tile_from_code(12), NotationText("c131112")};
   log.log.push_back(hand);
   auto prepared = prepare_log(std::move(log));
   ASSERT_TRUE(prepared);

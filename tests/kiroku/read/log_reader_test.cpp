@@ -92,11 +92,11 @@ TEST(log_reader_test, reads_every_position_of_a_hand_entry) {
   EXPECT_EQ(hand.ura_indicators, (std::vector<Tile>{tile(47)}));
   EXPECT_EQ(hand.seats[0].hand, (StartingHand{tile(11), tile(12), tile(13), tile(14), tile(15), tile(16), tile(17),
                                               tile(18), tile(19), tile(51), tile(52), tile(53), Tile{}}));
-  EXPECT_EQ(hand.seats[0].takes, (std::vector<ActionItem>{tile(11), std::uint8_t{60}, std::string("c123456")}));
-  EXPECT_EQ(hand.seats[0].discards, (std::vector<ActionItem>{std::uint8_t{60}, std::string("r21"), tile(41)}));
+  EXPECT_EQ(hand.seats[0].takes, (std::vector<ActionItem>{tile(11), std::uint8_t{60}, NotationText("c123456")}));
+  EXPECT_EQ(hand.seats[0].discards, (std::vector<ActionItem>{std::uint8_t{60}, NotationText("r21"), tile(41)}));
   EXPECT_EQ(hand.seats[3].hand[0], tile(41));
   EXPECT_EQ(hand.seats[3].hand[12], tile(36));
-  EXPECT_EQ(hand.seats[3].discards, (std::vector<ActionItem>{std::string("5151a51")}));
+  EXPECT_EQ(hand.seats[3].discards, (std::vector<ActionItem>{NotationText("5151a51")}));
   for (std::size_t seat = 1; seat < 3; ++seat) {
     EXPECT_TRUE(hand.seats[seat].takes.empty());
     EXPECT_TRUE(hand.seats[seat].discards.empty());
@@ -242,9 +242,9 @@ TEST(log_reader_test, action_items_take_the_first_alternative_that_fits) {
       std::uint8_t{54},
       std::uint8_t{60},
       std::uint8_t{255},
-      std::string("c123456"),
-      std::string("\"\\A"),
-      std::string(),
+      NotationText("c123456"),
+      NotationText("\"\\A"),
+      NotationText(),
   };
   EXPECT_EQ(only_hand(log).seats[0].takes, expected);
 }

@@ -1,0 +1,33 @@
+// A whole game's events from a converter that works hand by hand
+// (LogConverter, PlayLogConverter), for callers that want them all at once.
+#pragma once
+
+#include <cstddef>
+#include <expected>
+#include <utility>
+#include <vector>
+
+#include "kiroku/conv/conversion_error.h"
+#include "kiroku/conv/converter.h"  // ConversionStats
+#include "kiroku/event.h"
+
+namespace kiroku::conv {
+
+template <class HandConverter>
+std::expected<std::vector<Event>, ConversionError> convert_whole_game(HandConverter& converter,
+                                                                      std::size_t expected_events,
+                                                                      ConversionStats* stats) {
+  std::vector<Event> events;
+  events.reserve(expected_events);
+  events.push_back(converter.start_game());
+  std::expected<void, ConversionError> converted;
+  for (std::size_t position = 0; converted && position < converter.hand_count(); ++position) {
+    converted = converter.convert_hand(position, events);
+  }
+  if (stats != nullptr) *stats = converter.stats();
+  if (!converted) return std::unexpected(std::move(converted.error()));
+  events.push_back(event::EndGame{});
+  return events;
+}
+
+}  // namespace kiroku::conv
