@@ -169,6 +169,8 @@ constexpr std::array<std::uint16_t, kEventTypeNames.size()> kFixedTextBound = {
     48,   // end_game
 };
 
+constexpr std::size_t kSmallestTextBound = *std::min_element(kFixedTextBound.begin(), kFixedTextBound.end());
+
 }  // namespace
 
 std::size_t detail::max_text_size(const Event& event) noexcept {
@@ -197,6 +199,9 @@ void write_event_text(const Event& event, JsonWriter& w) noexcept {
 // ends keep one mapping for every stage.
 std::expected<std::string, EncodeError> encode_event(const Event& event) {
   std::string text;
+  // Every bound is past the short-string buffer, but the compiler cannot
+  // see it and warns of the writer's 32-byte slots overflowing that buffer.
+  text.reserve(kSmallestTextBound);
   text.resize_and_overwrite(detail::max_text_size(event), [&](char* data, std::size_t) noexcept {
     JsonWriter w(data);
     write_event_text(event, w);
@@ -209,7 +214,8 @@ std::expected<std::string, EncodeError> encode_event(const Event& event) {
 // events (about 1.6 times what they need), then the batch is written with one
 // cursor, so the loop per event does no capacity checks.
 void EncodedEvents::reserve_more(std::size_t extra) {
-  constexpr std::size_t kFirstCapacity = 4096;
+  // Room for most games' texts at once.
+  constexpr std::size_t kFirstCapacity = std::size_t{64} << 10;
   const std::size_t needed = used_ + extra;
   if (needed <= capacity_) return;
   const std::size_t capacity = std::max({needed, 2 * capacity_, kFirstCapacity});

@@ -47,10 +47,11 @@ class EncodedEvents {
     using value_type = std::string_view;
     using difference_type = std::ptrdiff_t;
     TextIterator() = default;
-    explicit TextIterator(std::string_view rest) noexcept : rest_(rest) {}
-    std::string_view operator*() const noexcept { return rest_.substr(0, rest_.find('\n')); }
+    explicit TextIterator(std::string_view lines) noexcept : rest_(lines) { find_text(); }
+    std::string_view operator*() const noexcept { return rest_.substr(0, text_size_); }
     TextIterator& operator++() noexcept {
-      rest_.remove_prefix(rest_.find('\n') + 1);
+      rest_.remove_prefix(text_size_ + 1);
+      find_text();
       return *this;
     }
     TextIterator operator++(int) noexcept {
@@ -61,7 +62,10 @@ class EncodedEvents {
     bool operator==(const TextIterator& other) const noexcept { return rest_.data() == other.rest_.data(); }
 
    private:
-    std::string_view rest_;
+    void find_text() noexcept { text_size_ = rest_.empty() ? 0 : rest_.find('\n'); }
+
+    std::string_view rest_;  // the current text, then the ones after it
+    std::size_t text_size_ = 0;
   };
   TextIterator begin() const noexcept { return TextIterator(lines()); }
   TextIterator end() const noexcept { return TextIterator(lines().substr(used_)); }
