@@ -3,9 +3,8 @@
 #include <Python.h>
 
 #include <array>
-#include <cstdint>
-#include <cstdio>  // snprintf
 
+#include "kiroku/io/quoted_text.h"
 #include "kiroku/io/utf8.h"
 #include "lib/py_ref.h"
 
@@ -43,18 +42,7 @@ bool extends_grapheme(char32_t c) {
          PyUnicode_CompareWithASCIIString(category.get(), "Me") == 0;
 }
 
-char32_t decode(std::string_view sequence) noexcept {
-  const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<std::uint8_t>(sequence[i])); };
-  switch (sequence.size()) {
-    case 1: return byte(0);
-    case 2: return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-    case 3: return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-    default: return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
-  }
-}
-
-void append_escaped(std::string& out, std::string_view sequence) {
-  const char32_t c = decode(sequence);
+void append_escaped(std::string& out, std::string_view sequence, char32_t c) {
   switch (c) {
     case U'\\': out += "\\\\"; return;
     case U'"': out += "\\\""; return;
@@ -66,9 +54,7 @@ void append_escaped(std::string& out, std::string_view sequence) {
     default: break;
   }
   if (extends_grapheme(c) || !Py_UNICODE_ISPRINTABLE(static_cast<Py_UCS4>(c))) {
-    std::array<char, 16> escape{};
-    const int size = std::snprintf(escape.data(), escape.size(), "\\u{%x}", static_cast<unsigned>(c));
-    out.append(escape.data(), static_cast<std::size_t>(size));
+    detail::append_code_point(out, c);
     return;
   }
   out += sequence;
@@ -76,31 +62,7 @@ void append_escaped(std::string& out, std::string_view sequence) {
 
 }  // namespace
 
-std::string quoted_path(std::string_view path) {
-  std::string out;
-  out.reserve(path.size() + 2);
-  out += '"';
-  std::size_t pos = 0;
-  while (pos < path.size()) {
-    std::size_t invalid_length = 0;
-    const std::size_t length = utf8_sequence_length(path.substr(pos), invalid_length);
-    if (length == 0) {
-      constexpr std::string_view kHex = "0123456789ABCDEF";
-      for (std::size_t i = 0; i < invalid_length; ++i) {
-        const auto byte = static_cast<std::uint8_t>(path[pos + i]);
-        out += "\\x";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0x0F];
-      }
-      pos += invalid_length;
-      continue;
-    }
-    append_escaped(out, path.substr(pos, length));
-    pos += length;
-  }
-  out += '"';
-  return out;
-}
+std::string quoted_path(std::string_view path) { return detail::quoted_with(path, append_escaped); }
 
 std::string display_path(std::string_view path) { return decode_utf8_lossy(path); }
 

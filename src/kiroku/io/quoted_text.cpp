@@ -30,7 +30,9 @@ bool needs_escape(char32_t c) noexcept {
          (c >= 0x2066 && c <= 0x2069);
 }
 
-void append_code_point(std::string& out, char32_t c) {
+}  // namespace
+
+void detail::append_code_point(std::string& out, char32_t c) {
   out += "\\u{";
   bool leading = true;
   for (int shift = 20; shift >= 0; shift -= 4) {
@@ -42,8 +44,9 @@ void append_code_point(std::string& out, char32_t c) {
   out += '}';
 }
 
-void append_character(std::string& out, std::string_view sequence) {
-  const char32_t c = decode(sequence);
+namespace {
+
+void append_character(std::string& out, std::string_view sequence, char32_t c) {
   switch (c) {
     case U'"': out += "\\\""; return;
     case U'\\': out += "\\\\"; return;
@@ -54,7 +57,7 @@ void append_character(std::string& out, std::string_view sequence) {
     default: break;
   }
   if (needs_escape(c)) {
-    append_code_point(out, c);
+    detail::append_code_point(out, c);
   } else {
     out += sequence;
   }
@@ -62,7 +65,7 @@ void append_character(std::string& out, std::string_view sequence) {
 
 }  // namespace
 
-std::string quoted_text(std::string_view bytes) {
+std::string detail::quoted_with(std::string_view bytes, AppendCharacter append) {
   std::string out;
   out.reserve(bytes.size() + 2);
   out += '"';
@@ -71,7 +74,8 @@ std::string quoted_text(std::string_view bytes) {
     std::size_t invalid_length = 0;
     const std::size_t length = utf8_sequence_length(bytes.substr(pos), invalid_length);
     if (length != 0) {
-      append_character(out, bytes.substr(pos, length));
+      const std::string_view sequence = bytes.substr(pos, length);
+      append(out, sequence, decode(sequence));
       pos += length;
       continue;
     }
@@ -86,5 +90,7 @@ std::string quoted_text(std::string_view bytes) {
   out += '"';
   return out;
 }
+
+std::string quoted_text(std::string_view bytes) { return detail::quoted_with(bytes, append_character); }
 
 }  // namespace kiroku

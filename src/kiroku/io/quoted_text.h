@@ -16,4 +16,19 @@ namespace kiroku {
 // in Japanese script stays readable.
 std::string quoted_text(std::string_view bytes);
 
+namespace detail {
+
+// How a quoting writes one valid character: `sequence` is its UTF-8 bytes,
+// `c` its code point.
+using AppendCharacter = void (*)(std::string& out, std::string_view sequence, char32_t c);
+
+// The bytes between double quotes, read as UTF-8: each character as
+// `append` writes it, each byte outside valid UTF-8 as \xHH.
+std::string quoted_with(std::string_view bytes, AppendCharacter append);
+
+// \u{1b} for U+001B: the code point in lower-case hex, no leading zeros.
+void append_code_point(std::string& out, char32_t c);
+
+}  // namespace detail
+
 }  // namespace kiroku
