@@ -13,11 +13,10 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "kiroku/pipeline.h"
 #include "kiroku/read/log_reader.h"
 #include "kiroku/read/xml_log_reader.h"
@@ -27,12 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using kiroku::PaddedText;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using kiroku::bench::files_in;
+using kiroku::bench::read_file;
 
 struct Pairs {
   std::vector<std::string> xml;
@@ -50,10 +45,9 @@ const Pairs& official_pairs() {
       loaded.error = dir.string() + " is absent";
       return loaded;
     }
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (entry.path().extension() != ".xml") continue;
-      loaded.xml.push_back(read_file(entry.path()));
-      loaded.json.push_back(read_file(fs::path(entry.path()).replace_extension(".json")));
+    for (const fs::path& path : files_in(dir, ".xml")) {
+      loaded.xml.push_back(read_file(path));
+      loaded.json.push_back(read_file(fs::path(path).replace_extension(".json")));
       loaded.xml_bytes += loaded.xml.back().size();
       loaded.json_bytes += loaded.json.back().size();
       PaddedText xml = PaddedText::copy_of(loaded.xml.back());
@@ -61,7 +55,7 @@ const Pairs& official_pairs() {
       const auto from_xml = kiroku::convert_text(xml);
       const auto from_json = kiroku::convert_text(json);
       if (!from_xml || !from_json || from_xml->lines() != from_json->lines()) {
-        loaded.error = "the two paths differ on " + entry.path().filename().string();
+        loaded.error = "the two paths differ on " + path.filename().string();
       }
     }
     return loaded;
@@ -91,65 +85,54 @@ std::vector<PaddedText> buffers_for(const std::vector<std::string>& texts) {
 
 void refill(PaddedText& buffer, const std::string& text) { std::memcpy(buffer.data(), text.data(), text.size()); }
 
-void json_read(benchmark::State& state) {
+// Times `step` on every JSON text; the pipeline only reads them, so one copy
+// serves every run.
+template <class Step>
+void time_json(benchmark::State& state, Step step) {
   const Pairs& pairs = official_pairs();
   if (!usable(state, pairs)) return;
   std::vector<PaddedText> texts;
   for (const std::string& json : pairs.json) texts.push_back(PaddedText::copy_of(json));
   for (auto _ : state) {
-    for (const PaddedText& text : texts) benchmark::DoNotOptimize(kiroku::read_raw_log(text));
+    for (PaddedText& text : texts) step(text);
   }
   report(state, pairs.json_bytes, texts.size());
+}
+
+// Times `step` on every XML text, copied into its buffer before every run
+// (the reader parses it in place); the copy is timed too.
+template <class Step>
+void time_xml(benchmark::State& state, Step step) {
+  const Pairs& pairs = official_pairs();
+  if (!usable(state, pairs)) return;
+  std::vector<PaddedText> buffers = buffers_for(pairs.xml);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+      refill(buffers[i], pairs.xml[i]);
+      step(buffers[i]);
+    }
+  }
+  report(state, pairs.xml_bytes, pairs.xml.size());
+}
+
+void json_read(benchmark::State& state) {
+  time_json(state, [](const PaddedText& text) { benchmark::DoNotOptimize(kiroku::read_raw_log(text)); });
 }
 
 void xml_copy(benchmark::State& state) {
-  const Pairs& pairs = official_pairs();
-  if (!usable(state, pairs)) return;
-  std::vector<PaddedText> buffers = buffers_for(pairs.xml);
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < buffers.size(); ++i) {
-      refill(buffers[i], pairs.xml[i]);
-      benchmark::DoNotOptimize(buffers[i].data());
-    }
-  }
-  report(state, pairs.xml_bytes, pairs.xml.size());
+  time_xml(state, [](PaddedText& text) { benchmark::DoNotOptimize(text.data()); });
 }
 
 void xml_read(benchmark::State& state) {
-  const Pairs& pairs = official_pairs();
-  if (!usable(state, pairs)) return;
-  std::vector<PaddedText> buffers = buffers_for(pairs.xml);
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < buffers.size(); ++i) {
-      refill(buffers[i], pairs.xml[i]);
-      benchmark::DoNotOptimize(kiroku::read_play_log(buffers[i]));
-    }
-  }
-  report(state, pairs.xml_bytes, pairs.xml.size());
+  time_xml(state, [](PaddedText& text) { benchmark::DoNotOptimize(kiroku::read_play_log(text)); });
 }
 
 void json_pipeline(benchmark::State& state) {
-  const Pairs& pairs = official_pairs();
-  if (!usable(state, pairs)) return;
-  std::vector<PaddedText> texts;
-  for (const std::string& json : pairs.json) texts.push_back(PaddedText::copy_of(json));
-  for (auto _ : state) {
-    for (PaddedText& text : texts) benchmark::DoNotOptimize(kiroku::convert_text(text));
-  }
-  report(state, pairs.json_bytes, texts.size());
+  time_json(state, [](PaddedText& text) { benchmark::DoNotOptimize(kiroku::convert_text(text)); });
 }
 
 void xml_pipeline(benchmark::State& state) {
-  const Pairs& pairs = official_pairs();
-  if (!usable(state, pairs)) return;
-  std::vector<PaddedText> buffers = buffers_for(pairs.xml);
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < buffers.size(); ++i) {
-      refill(buffers[i], pairs.xml[i]);
-      benchmark::DoNotOptimize(kiroku::convert_text(buffers[i]));
-    }
-  }
-  report(state, pairs.xml_bytes, pairs.xml.size());
+  time_xml(state, [](PaddedText& text) { benchmark::DoNotOptimize(kiroku::convert_text(text)); });
 }
 
 BENCHMARK(json_read);

@@ -8,11 +8,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "kiroku/conv/converter.h"
 #include "kiroku/encode/event_encoder.h"
 #include "kiroku/pipeline.h"
@@ -29,12 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 using kiroku::PaddedText;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using kiroku::bench::files_in;
+using kiroku::bench::read_file;
 
 struct Inputs {
   // JSON texts: the pipeline only reads them, so one copy serves every run.
@@ -76,15 +71,7 @@ const Inputs& realistic_game() {
 const Inputs& real_corpus() {
   static const Inputs inputs = [] {
     std::vector<std::string> documents;
-    const fs::path dir = KIROKU_CORPUS_DIR;
-    if (fs::is_directory(dir)) {
-      std::vector<fs::path> paths;
-      for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() == ".json") paths.push_back(entry.path());
-      }
-      std::sort(paths.begin(), paths.end());
-      for (const auto& path : paths) documents.push_back(read_file(path));
-    }
+    for (const fs::path& path : files_in(KIROKU_CORPUS_DIR, ".json")) documents.push_back(read_file(path));
     return load(std::move(documents));
   }();
   return inputs;

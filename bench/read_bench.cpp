@@ -18,14 +18,13 @@
 #include <cstdint>
 #include <ctime>  // clock_gettime
 #include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "bench_files.h"
 #include "kiroku/read/log_reader.h"
 
 #ifdef KIROKU_HAVE_SIM
@@ -40,12 +39,8 @@ namespace od = simdjson::ondemand;
 using kiroku::PaddedText;
 using kiroku::RawLog;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using kiroku::bench::files_in;
+using kiroku::bench::read_file;
 
 struct Inputs {
   std::vector<PaddedText> texts;
@@ -80,15 +75,7 @@ const Inputs& realistic_game() {
 const Inputs& real_corpus() {
   static const Inputs inputs = [] {
     std::vector<std::string> documents;
-    const fs::path dir = KIROKU_CORPUS_DIR;
-    if (fs::is_directory(dir)) {
-      std::vector<fs::path> paths;
-      for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() == ".json") paths.push_back(entry.path());
-      }
-      std::sort(paths.begin(), paths.end());
-      for (const auto& path : paths) documents.push_back(read_file(path));
-    }
+    for (const fs::path& path : files_in(KIROKU_CORPUS_DIR, ".json")) documents.push_back(read_file(path));
     return load(documents);
   }();
   return inputs;

@@ -24,4 +24,17 @@ namespace kiroku::fuzz {
 // report_conversion_counts).
 void check_pipeline(std::string_view text);
 
+// Checks two reads of one text by a reader: the same log, or the same
+// nonempty message.
+template <class Read>
+void check_same_read(const Read& first, const Read& again) {
+  if (first.has_value() != again.has_value()) fail("a second read of one text succeeds differently");
+  if (first) {
+    if (*first != *again) fail("a second read of one text gives another log");
+  } else {
+    if (first.error().message.empty()) fail("a refused text has an empty message");
+    if (first.error().message != again.error().message) fail("a second read refuses with another message");
+  }
+}
+
 }  // namespace kiroku::fuzz

@@ -14,13 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kiroku::PaddedText text_again = kiroku::PaddedText::copy_of(bytes);
   const auto first = kiroku::read_play_log(text);
   const auto again = kiroku::read_play_log(text_again);
-  if (first.has_value() != again.has_value()) kiroku::fuzz::fail("a second read of one text succeeds differently");
-  if (first) {
-    if (*first != *again) kiroku::fuzz::fail("a second read of one text gives another log");
-  } else {
-    if (first.error().message.empty()) kiroku::fuzz::fail("a refused text has an empty message");
-    if (first.error().message != again.error().message)
-      kiroku::fuzz::fail("a second read refuses with another message");
-  }
+  kiroku::fuzz::check_same_read(first, again);
   return 0;
 }

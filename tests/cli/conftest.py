@@ -18,6 +18,9 @@ from pathlib import Path
 
 import pytest
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+from corpus_skips import CORPUS_ABSENT, report_corpus_skips  # noqa: E402
+
 
 def _env_path(name):
     value = os.environ.get(name)
@@ -167,23 +170,5 @@ def module_lines(module, text):
     return "".join(t + "\n" for t in module.tenhou_to_mjai(text)).encode()
 
 
-CORPUS_ABSENT = "the real game corpus is absent"
-
-
 def pytest_terminal_summary(terminalreporter):
-    """One line with the number of tests that skipped for want of the game
-    records beside the project (the JSON corpus, the XML one), so that a run
-    without them does not pass as if it had checked them."""
-    if CORPUS_DIR is None:
-        return
-    root = str(CORPUS_DIR.parent)
-    skipped = [
-        report
-        for report in terminalreporter.stats.get("skipped", [])
-        if CORPUS_ABSENT in str(report.longrepr) or root in str(report.longrepr)
-    ]
-    if skipped:
-        count = len(skipped)
-        terminalreporter.write_line(
-            f"{count} {'test' if count == 1 else 'tests'} skipped: the game records in {root} are absent"
-        )
+    report_corpus_skips(terminalreporter, CORPUS_DIR)
