@@ -106,7 +106,7 @@ void read_and_prepare(benchmark::State& state, const Inputs& (*inputs_of)()) {
       benchmark::DoNotOptimize(prepared);
     }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * inputs.bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(inputs.bytes));
 }
 
 void convert(benchmark::State& state, const Inputs& (*inputs_of)()) {
@@ -156,7 +156,7 @@ void whole_pipeline(benchmark::State& state, const Inputs& (*inputs_of)()) {
       benchmark::DoNotOptimize(encoded);
     }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * inputs.bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(inputs.bytes));
   state.counters["events/s"] = benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
 }
 
