@@ -20,7 +20,10 @@ std::string shown(std::string_view bytes) {
 std::string shown_quoted(std::string_view bytes) {
   std::string quoted = quoted_text(bytes);
   if (reads_safely(bytes, quoted) && bytes.find('\'') == std::string_view::npos) {
-    return "'" + std::string(bytes) + "'";
+    std::string single_quoted;
+    single_quoted.reserve(bytes.size() + 2);
+    single_quoted.append(1, '\'').append(bytes).append(1, '\'');
+    return single_quoted;
   }
   return quoted;
 }
