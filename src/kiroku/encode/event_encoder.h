@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kiroku/event.h"
@@ -30,6 +31,19 @@ struct EncodeError {
 class EncodedEvents {
  public:
   EncodedEvents() = default;
+  // A moved-from arena is empty.
+  EncodedEvents(EncodedEvents&& other) noexcept
+      : bytes_(std::move(other.bytes_)),
+        used_(std::exchange(other.used_, 0)),
+        capacity_(std::exchange(other.capacity_, 0)),
+        count_(std::exchange(other.count_, 0)) {}
+  EncodedEvents& operator=(EncodedEvents&& other) noexcept {
+    bytes_ = std::move(other.bytes_);
+    used_ = std::exchange(other.used_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    count_ = std::exchange(other.count_, 0);
+    return *this;
+  }
 
   // Appends the texts of `events`; an error names the event by its index in
   // the whole arena.  Throws std::bad_alloc when the arena cannot grow.
