@@ -11,6 +11,11 @@ best of all rounds is reported):
   file        tenhou_file_to_mjai(path, out)
   py_file     the same from Python: read the file, tenhou_to_mjai, write the lines
 
+With --against PATH (another build's _kiroku module file, for a before/after
+figure in one run), also:
+
+  against     tenhou_to_mjai(text) of that build
+
 Ratios below 1.0 against json mean the conversion is cheaper than parsing the
 log.  The output is checked before anything is timed (against the stored
 <log>.mjson beside a log, where there is one).
@@ -42,6 +47,16 @@ def import_module(module_dir):
     import _kiroku
 
     return _kiroku
+
+
+def load_module_file(path):
+    """Another build's module, loaded beside the first under its own file."""
+    import importlib.util
+
+    spec = importlib.util.spec_from_file_location("_kiroku", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
 
 
 def log_files(sources):
@@ -76,7 +91,7 @@ class Game:
             sys.exit(f"{self.path.name}: the events differ from {stored.name}; not timing a wrong result")
 
 
-def contenders(kiroku, game):
+def contenders(kiroku, game, other=None):
     text, joined, path, out = game.text, game.joined, game.path, game.out_path
 
     def python_file():
@@ -86,13 +101,16 @@ def contenders(kiroku, game):
             sink.write("".join(e + "\n" for e in events))
         return events
 
-    return {
+    table = {
         "kiroku": lambda: kiroku.tenhou_to_mjai(text),
         "json": lambda: json.loads(text),
         "floor": lambda: joined.split("\n"),
         "file": lambda: kiroku.tenhou_file_to_mjai(path, out),
         "py_file": python_file,
     }
+    if other is not None:
+        table["against"] = lambda: other.tenhou_to_mjai(text)
+    return table
 
 
 def time_once(function, repeat):
@@ -102,10 +120,10 @@ def time_once(function, repeat):
     return (time.perf_counter_ns() - start) / repeat
 
 
-def run(kiroku, games, rounds, target_ns):
+def run(kiroku, games, rounds, target_ns, other=None):
     """Best time (ns) per contender per game; the rounds interleave contenders."""
     best = [dict() for _ in games]
-    tables = [contenders(kiroku, g) for g in games]
+    tables = [contenders(kiroku, g, other) for g in games]
     # Enough repetitions per measurement that one takes about target_ns.
     repeats = []
     for table in tables:
@@ -137,6 +155,9 @@ def report(title, games, best):
     print(f"  tenhou_to_mjai / floor (split)        {total['kiroku'] / total['floor']:.3f}")
     print(f"  floor / json.loads                    {total['floor'] / total['json']:.3f}")
     print(f"  tenhou_file_to_mjai / Python file IO  {total['file'] / total['py_file']:.3f}")
+    if "against" in best[0]:
+        against = sum(b["against"] for b in best)
+        print(f"  tenhou_to_mjai / the --against build  {total['kiroku'] / against:.3f}")
     print(f"  throughput of tenhou_to_mjai          {size / (total['kiroku'] / 1e9) / 1e6:.1f} MB/s, "
           f"{events / (total['kiroku'] / 1e9) / 1e6:.2f} M events/s")
     if len(games) > 1:
@@ -151,10 +172,14 @@ def main():
     parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--target-ms", type=float, default=5.0, help="time per measurement")
     parser.add_argument("--module-dir", type=Path, default=os.environ.get("KIROKU_MODULE_DIR"))
+    parser.add_argument("--against", type=Path, help="another build's _kiroku module file, timed beside this one")
     args = parser.parse_args()
 
     kiroku = import_module(args.module_dir)
     print(f"_kiroku {kiroku.__version__} from {kiroku.__file__}")
+    other = load_module_file(args.against) if args.against else None
+    if other is not None:
+        print(f"against _kiroku {other.__version__} from {other.__file__}")
     print(f"Python {platform.python_version()} on {platform.machine()}, {platform.processor() or 'cpu ?'}")
 
     groups = []
@@ -176,7 +201,11 @@ def main():
             games = [Game(kiroku, path, Path(scratch) / f"{i}.jsonl") for i, path in enumerate(files)]
             for game in games:
                 game.check(kiroku)
-            best = run(kiroku, games, args.rounds, args.target_ms * 1e6)
+            if other is not None:
+                differ = sum(other.tenhou_to_mjai(g.text) != g.events for g in games)
+                if differ:
+                    print(f"{title}: the --against build gives other events for {differ} game(s)")
+            best = run(kiroku, games, args.rounds, args.target_ms * 1e6, other)
             report(title, games, best)
 
 
