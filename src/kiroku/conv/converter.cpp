@@ -24,9 +24,7 @@ std::size_t expected_event_count(const PreparedLog& log) {
 
 }  // namespace
 
-event::StartGame LogConverter::start_game() const {
-  return {.names = log_.names, .kyoku_first = log_.kyoku_first, .aka_flag = log_.aka_flag};
-}
+event::StartGame LogConverter::start_game() const { return start_game_of(log_); }
 
 std::expected<void, ConversionError> LogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
   const PreparedHand& hand = log_.hands[position];

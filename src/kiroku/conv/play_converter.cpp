@@ -316,9 +316,7 @@ class PlayWalk {
 
 }  // namespace
 
-event::StartGame PlayLogConverter::start_game() const {
-  return {.names = log_.names, .kyoku_first = log_.kyoku_first, .aka_flag = log_.aka_flag};
-}
+event::StartGame PlayLogConverter::start_game() const { return start_game_of(log_); }
 
 std::expected<void, ConversionError> PlayLogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
   if (auto walked = PlayWalk(log_.hands[position], log_.aka_flag, events).run(); !walked) {

@@ -13,6 +13,12 @@
 
 namespace kiroku::conv {
 
+// "start_game" from what both prepared logs hold alike.
+template <class PreparedGame>
+event::StartGame start_game_of(const PreparedGame& log) {
+  return {.names = log.names, .kyoku_first = log.kyoku_first, .aka_flag = log.aka_flag};
+}
+
 template <class HandConverter>
 std::expected<std::vector<Event>, ConversionError> convert_whole_game(HandConverter& converter,
                                                                       std::size_t expected_events,
