@@ -1,9 +1,10 @@
-// gen_logs OUTDIR COUNT [FIRST_SEED] [--realistic] [--pretty]
+// gen_logs OUTDIR COUNT [FIRST_SEED] [--realistic] [--pretty] [--xml]
 //
 // Writes COUNT simulated games as OUTDIR/game-<seed>.json, seeds FIRST_SEED
 // (default 1) upwards.  By default the games are the property test's rigged
 // ones on one line; --realistic plays without rigging, --pretty writes one
-// line per list of a hand.
+// line per list of a hand, --xml writes Tenhou's XML log (game-<seed>.mjlog)
+// instead.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,11 +15,12 @@
 
 #include "sim/game_simulator.h"
 #include "sim/tenhou_log_writer.h"
+#include "sim/tenhou_xml_writer.h"
 
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: gen_logs OUTDIR COUNT [FIRST_SEED] [--realistic] [--pretty]\n");
+  std::fprintf(stderr, "usage: gen_logs OUTDIR COUNT [FIRST_SEED] [--realistic] [--pretty] [--xml]\n");
   return 2;
 }
 
@@ -36,12 +38,15 @@ int main(int argc, char** argv) {
   std::vector<std::string_view> positional;
   bool realistic = false;
   bool pretty = false;
+  bool xml = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--realistic") {
       realistic = true;
     } else if (arg == "--pretty") {
       pretty = true;
+    } else if (arg == "--xml") {
+      xml = true;
     } else if (arg.starts_with("--")) {
       return usage();
     } else {
@@ -66,9 +71,9 @@ int main(int argc, char** argv) {
   for (std::uint64_t seed = first; seed < first + count; ++seed) {
     const auto settings = realistic ? kiroku::sim::realistic_settings() : kiroku::sim::property_settings(seed);
     const auto game = kiroku::sim::simulate_game(seed, settings);
-    const auto path = dir / ("game-" + std::to_string(seed) + ".json");
+    const auto path = dir / ("game-" + std::to_string(seed) + (xml ? ".mjlog" : ".json"));
     std::ofstream out(path, std::ios::binary);
-    out << kiroku::sim::write_tenhou_log(game.log, layout);
+    out << (xml ? kiroku::sim::write_tenhou_xml(game.log, game.events) : kiroku::sim::write_tenhou_log(game.log, layout));
     if (!out) {
       std::fprintf(stderr, "gen_logs: cannot write %s\n", path.c_str());
       return 1;
