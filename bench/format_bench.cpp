@@ -18,8 +18,8 @@
 
 #include "bench_files.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/read/log_reader.h"
-#include "kiroku/read/xml_log_reader.h"
+#include "kiroku/read/json_reader.h"
+#include "kiroku/read/xml_reader.h"
 
 namespace {
 
@@ -116,7 +116,7 @@ void time_xml(benchmark::State& state, Step step) {
 }
 
 void json_read(benchmark::State& state) {
-  time_json(state, [](const PaddedText& text) { benchmark::DoNotOptimize(kiroku::read_raw_log(text)); });
+  time_json(state, [](const PaddedText& text) { benchmark::DoNotOptimize(kiroku::read_json_log(text)); });
 }
 
 void xml_copy(benchmark::State& state) {
@@ -124,7 +124,7 @@ void xml_copy(benchmark::State& state) {
 }
 
 void xml_read(benchmark::State& state) {
-  time_xml(state, [](PaddedText& text) { benchmark::DoNotOptimize(kiroku::read_play_log(text)); });
+  time_xml(state, [](PaddedText& text) { benchmark::DoNotOptimize(kiroku::read_xml_log(text)); });
 }
 
 void json_pipeline(benchmark::State& state) {

@@ -15,8 +15,8 @@
 #include "kiroku/conv/converter.h"
 #include "kiroku/encode/event_encoder.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/prepare/preparation.h"
-#include "kiroku/read/log_reader.h"
+#include "kiroku/prepare/json_preparation.h"
+#include "kiroku/read/json_reader.h"
 
 #ifdef KIROKU_HAVE_SIM
 #include "sim/game_simulator.h"
@@ -102,7 +102,7 @@ void read_and_prepare(benchmark::State& state, const Inputs& (*inputs_of)()) {
   if (!usable(state, inputs)) return;
   for (auto _ : state) {
     for (const PaddedText& text : inputs.texts) {
-      auto prepared = kiroku::prepare_log(std::move(*kiroku::read_raw_log(text)));
+      auto prepared = kiroku::prepare_json_log(std::move(*kiroku::read_json_log(text)));
       benchmark::DoNotOptimize(prepared);
     }
   }
@@ -112,14 +112,14 @@ void read_and_prepare(benchmark::State& state, const Inputs& (*inputs_of)()) {
 void convert(benchmark::State& state, const Inputs& (*inputs_of)()) {
   const Inputs& inputs = inputs_of();
   if (!usable(state, inputs)) return;
-  std::vector<kiroku::PreparedLog> logs;
+  std::vector<kiroku::PreparedJsonLog> logs;
   for (const PaddedText& text : inputs.texts) {
-    logs.push_back(*kiroku::prepare_log(std::move(*kiroku::read_raw_log(text))));
+    logs.push_back(*kiroku::prepare_json_log(std::move(*kiroku::read_json_log(text))));
   }
   std::size_t events = 0;
   for (auto _ : state) {
     for (const auto& log : logs) {
-      auto converted = kiroku::conv::convert_log(log);
+      auto converted = kiroku::conv::convert_json_log(log);
       events += converted->size();
       benchmark::DoNotOptimize(converted);
     }
@@ -132,7 +132,7 @@ void encode(benchmark::State& state, const Inputs& (*inputs_of)()) {
   if (!usable(state, inputs)) return;
   std::vector<std::vector<kiroku::Event>> games;
   for (const PaddedText& text : inputs.texts) {
-    games.push_back(*kiroku::conv::convert_log(*kiroku::prepare_log(std::move(*kiroku::read_raw_log(text)))));
+    games.push_back(*kiroku::conv::convert_json_log(*kiroku::prepare_json_log(std::move(*kiroku::read_json_log(text)))));
   }
   std::size_t events = 0;
   for (auto _ : state) {

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "bench_files.h"
-#include "kiroku/read/log_reader.h"
+#include "kiroku/read/json_reader.h"
 
 #ifdef KIROKU_HAVE_SIM
 #include "sim/game_simulator.h"
@@ -37,7 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace od = simdjson::ondemand;
 using kiroku::PaddedText;
-using kiroku::RawLog;
+using kiroku::JsonLog;
 
 using kiroku::bench::files_in;
 using kiroku::bench::read_file;
@@ -49,7 +49,7 @@ struct Inputs {
 };
 
 // `expected`, when given, holds the record each document must read to.
-Inputs load(const std::vector<std::string>& documents, const std::vector<RawLog>& expected = {}) {
+Inputs load(const std::vector<std::string>& documents, const std::vector<JsonLog>& expected = {}) {
   Inputs inputs;
   for (const std::string& document : documents) {
     inputs.texts.push_back(PaddedText::copy_of(document));
@@ -57,7 +57,7 @@ Inputs load(const std::vector<std::string>& documents, const std::vector<RawLog>
   }
   if (inputs.texts.empty()) inputs.error = "no inputs";
   for (std::size_t i = 0; i < inputs.texts.size() && inputs.error.empty(); ++i) {
-    auto log = kiroku::read_raw_log(inputs.texts[i]);
+    auto log = kiroku::read_json_log(inputs.texts[i]);
     if (!log) {
       inputs.error = log.error().message;
     } else if (i < expected.size() && *log != expected[i]) {
@@ -87,7 +87,7 @@ const Inputs& real_corpus() {
 const Inputs& generated_games() {
   static const Inputs inputs = [] {
     std::vector<std::string> documents;
-    std::vector<RawLog> logs;
+    std::vector<JsonLog> logs;
     for (std::uint64_t seed = 1; seed <= 200; ++seed) {
       auto game = kiroku::sim::simulate_game(seed, kiroku::sim::realistic_settings());
       documents.push_back(kiroku::sim::write_tenhou_log(game.log));
@@ -290,7 +290,7 @@ void read_log(benchmark::State& state, const Inputs& (*inputs_of)()) {
   const Inputs& inputs = inputs_of();
   if (!usable(state, inputs)) return;
   time_passes(state, inputs, [](const PaddedText& text) {
-    auto log = kiroku::read_raw_log(text);
+    auto log = kiroku::read_json_log(text);
     benchmark::DoNotOptimize(log);
   });
 }

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include "kiroku/read/log_reader.h"
+#include "kiroku/read/json_reader.h"
 #include "pipeline_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto text = kiroku::PaddedText::copy_of(std::string_view(reinterpret_cast<const char*>(data), size));
-  const auto first = kiroku::read_raw_log(text);
-  const auto again = kiroku::read_raw_log(text);
+  const auto first = kiroku::read_json_log(text);
+  const auto again = kiroku::read_json_log(text);
   kiroku::fuzz::check_same_read(first, again);
   return 0;
 }

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {

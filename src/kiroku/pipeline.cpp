@@ -42,29 +42,29 @@ std::expected<EncodedEvents, PipelineError> encode_by_hand(HandConverter convert
   return encoded;
 }
 
-std::expected<EncodedEvents, PipelineError> convert_json_log(const PaddedText& text, conv::ConversionStats* stats) {
-  auto raw = read_raw_log(text);
+std::expected<EncodedEvents, PipelineError> run_json_log(const PaddedText& text, conv::ConversionStats* stats) {
+  auto raw = read_json_log(text);
   if (!raw) return std::unexpected(PipelineError{std::move(raw.error())});
 
-  auto prepared = prepare_log(std::move(*raw));
+  auto prepared = prepare_json_log(std::move(*raw));
   if (!prepared) return std::unexpected(PipelineError{prepared.error()});
-  return encode_by_hand(conv::LogConverter(*prepared), stats);
+  return encode_by_hand(conv::JsonLogConverter(*prepared), stats);
 }
 
-std::expected<EncodedEvents, PipelineError> convert_xml_log(PaddedText& text, conv::ConversionStats* stats) {
-  auto read = read_play_log(text);
+std::expected<EncodedEvents, PipelineError> run_xml_log(PaddedText& text, conv::ConversionStats* stats) {
+  auto read = read_xml_log(text);
   if (!read) return std::unexpected(PipelineError{std::move(read.error())});
 
-  auto prepared = prepare_play_log(std::move(*read));
+  auto prepared = prepare_xml_log(std::move(*read));
   if (!prepared) return std::unexpected(PipelineError{prepared.error()});
-  return encode_by_hand(conv::PlayLogConverter(*prepared), stats);
+  return encode_by_hand(conv::XmlLogConverter(*prepared), stats);
 }
 
 }  // namespace
 
 std::expected<EncodedEvents, PipelineError> convert_text(PaddedText& text, conv::ConversionStats* stats) {
-  return detect_log_format(text.view()) == LogFormat::TenhouXml ? convert_xml_log(text, stats)
-                                                                : convert_json_log(text, stats);
+  return detect_log_format(text.view()) == LogFormat::TenhouXml ? run_xml_log(text, stats)
+                                                                : run_json_log(text, stats);
 }
 
 }  // namespace kiroku

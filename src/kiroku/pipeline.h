@@ -12,11 +12,11 @@
 #include "kiroku/conv/play_converter.h"
 #include "kiroku/encode/event_encoder.h"
 #include "kiroku/io/padded_text.h"
-#include "kiroku/prepare/play_preparation.h"
-#include "kiroku/prepare/preparation.h"
+#include "kiroku/prepare/xml_preparation.h"
+#include "kiroku/prepare/json_preparation.h"
 #include "kiroku/read/log_format.h"
-#include "kiroku/read/log_reader.h"
-#include "kiroku/read/xml_log_reader.h"
+#include "kiroku/read/json_reader.h"
+#include "kiroku/read/xml_reader.h"
 
 namespace kiroku {
 

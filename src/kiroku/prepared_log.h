@@ -8,8 +8,8 @@
 #include <variant>
 #include <vector>
 
-#include "kiroku/log_record.h"
-#include "kiroku/play_log.h"
+#include "kiroku/json_log.h"
+#include "kiroku/xml_log.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {
@@ -38,11 +38,11 @@ struct PreparedHand {
   Scores scores{};
   std::vector<Tile> dora_indicators;
   std::vector<Tile> ura_indicators;
-  std::array<SeatRecord, kSeatCount> seats;
+  std::array<JsonSeat, kSeatCount> seats;
   HandResult result;
 };
 
-struct PreparedLog {
+struct PreparedJsonLog {
   std::array<std::string, kSeatCount> names;
   std::vector<PreparedHand> hands;
   bool aka_flag = false;
@@ -55,9 +55,9 @@ namespace kiroku {
 
 // The converter's input from a log recorded in order of play: the game-wide
 // flags taken from the game type, the hands as read.
-struct PreparedPlayLog {
+struct PreparedXmlLog {
   std::array<std::string, kSeatCount> names;
-  std::vector<PlayHand> hands;
+  std::vector<XmlHand> hands;
   bool aka_flag = false;
   std::uint8_t kyoku_first = 0;  // 4 for an East-only game, else 0
 };

@@ -68,11 +68,11 @@ std::string GameFeatures::summary() const {
          std::to_string(four_riichi_draws) + "), red fives in melds " + std::to_string(red_fives_called);
 }
 
-GameFeatures count_features(const RawLog& log) {
+GameFeatures count_features(const JsonLog& log) {
   GameFeatures f;
-  for (const HandEntry& hand : log.log) {
+  for (const JsonHand& hand : log.log) {
     ++f.hands;
-    for (const SeatRecord& seat : hand.seats) {
+    for (const JsonSeat& seat : hand.seats) {
       for (const ActionItem& item : seat.takes) {
         const std::string_view text = notation_of(item);
         if (text.empty()) continue;

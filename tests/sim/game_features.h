@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 
 namespace kiroku::sim {
 
@@ -34,6 +34,6 @@ struct GameFeatures {
   std::string summary() const;
 };
 
-GameFeatures count_features(const RawLog& log);
+GameFeatures count_features(const JsonLog& log);
 
 }  // namespace kiroku::sim

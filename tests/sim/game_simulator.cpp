@@ -49,7 +49,7 @@ std::array<std::string, 4> player_names(std::uint64_t seed, const SimSettings& s
 SimulatedGame simulate_game(std::uint64_t seed, const SimSettings& settings) {
   Rng rng(seed);
   SimulatedGame game;
-  RawLog& log = game.log;
+  JsonLog& log = game.log;
   log.name = player_names(seed, settings);
   log.rule = Rule{settings.rule_disp, 1, 0, 0, 0};
   log.ratingc = "PF4";

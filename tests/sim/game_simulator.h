@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "kiroku/event.h"
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 
 namespace kiroku::sim {
 
@@ -63,7 +63,7 @@ struct SimStats {
 };
 
 struct SimulatedGame {
-  RawLog log;                 // the record, as the log writer writes it
+  JsonLog log;                 // the record, as the log writer writes it
   std::vector<Event> events;  // the true order of play, "start_game" to "end_game"
   SimStats stats;
 };

@@ -50,7 +50,7 @@ TEST(game_simulator_test, property_games_cover_every_kind_of_play) {
     features += count_features(game.log);
     traps_sprung += game.stats.traps_sprung;
     (game.log.rule.disp.find("東") != std::string::npos ? east_only : east_south) = true;
-    for (const HandEntry& hand : game.log.log) {
+    for (const JsonHand& hand : game.log.log) {
       if (const auto* label = std::get_if<std::string>(&hand.result.at(0)); label && *label != "和了") {
         ++draw_labels[*label];
       }

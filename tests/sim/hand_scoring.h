@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 
 namespace kiroku::sim::detail {
 

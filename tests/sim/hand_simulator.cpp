@@ -120,7 +120,7 @@ class HandSimulator {
   void close_with_draw(std::string label, std::optional<Scores> deltas, bool dealer_continues);
 
   void emit(Event event) { outcome_.events.push_back(std::move(event)); }
-  SeatRecord& record(std::size_t seat) { return outcome_.entry.seats[seat]; }
+  JsonSeat& record(std::size_t seat) { return outcome_.entry.seats[seat]; }
   template <class Item>
   void add_take(std::size_t seat, Item&& item) {
     record(seat).takes.emplace_back(std::forward<Item>(item));
@@ -208,7 +208,7 @@ void HandSimulator::rig() {
 }
 
 void HandSimulator::deal() {
-  HandEntry& entry = outcome_.entry;
+  JsonHand& entry = outcome_.entry;
   entry.id = setup_.id;
   entry.scores = setup_.scores;
   event::StartKyoku start;
@@ -618,7 +618,7 @@ HandSimulator::Next HandSimulator::call_chi(std::size_t caller, std::size_t from
 
 HandSimulator::Next HandSimulator::win(const std::vector<std::size_t>& winners, std::size_t target) {
   static constexpr std::array<std::int32_t, 9> kValues = {1000, 1300, 2000, 2600, 3900, 5200, 7700, 8000, 12000};
-  HandEntry& entry = outcome_.entry;
+  JsonHand& entry = outcome_.entry;
   const std::int32_t honba = setup_.id.honba;
   std::int32_t sticks = setup_.id.deposits;
   for (const Player& p : players_) sticks += p.sticks;
@@ -656,7 +656,7 @@ HandSimulator::Next HandSimulator::win(const std::vector<std::size_t>& winners, 
 }
 
 void HandSimulator::close_with_draw(std::string label, std::optional<Scores> deltas, bool dealer_continues) {
-  HandEntry& entry = outcome_.entry;
+  JsonHand& entry = outcome_.entry;
   entry.result.emplace_back(std::move(label));
   if (deltas) {
     entry.result.emplace_back(*deltas);
@@ -711,7 +711,7 @@ HandOutcome HandSimulator::run() {
       case Next::Over: break;
     }
   }
-  HandEntry& entry = outcome_.entry;
+  JsonHand& entry = outcome_.entry;
   entry.dora_indicators = wall_.dora_indicators(indicators_shown_);
   for (std::size_t s = 0; s < 4; ++s) outcome_.score_change[s] -= kRiichiStick * players_[s].sticks;
   return std::move(outcome_);

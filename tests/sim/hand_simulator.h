@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "kiroku/event.h"
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 #include "sim/game_simulator.h"
 #include "sim/sim_rng.h"
 
@@ -18,7 +18,7 @@ struct HandSetup {
 };
 
 struct HandOutcome {
-  HandEntry entry;            // the log's record of the hand, result included
+  JsonHand entry;            // the log's record of the hand, result included
   std::vector<Event> events;  // "start_kyoku" to "end_kyoku", in the order played
   bool dealer_continues = false;
   bool dealer_won = false;

@@ -20,8 +20,8 @@
 #include "kiroku/encode/event_encoder.h"
 #include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/prepare/preparation.h"
-#include "kiroku/read/log_reader.h"
+#include "kiroku/prepare/json_preparation.h"
+#include "kiroku/read/json_reader.h"
 #include "sim/game_features.h"
 #include "sim/game_simulator.h"
 #include "sim/replay_checker.h"
@@ -90,14 +90,14 @@ void run_seed(std::uint64_t seed, Tally& tally) {
   };
 
   PaddedText text = PaddedText::copy_of(write_tenhou_log(game.log));
-  auto raw = read_raw_log(text);
+  auto raw = read_json_log(text);
   if (!raw) return fail("the reader refused a valid log: " + raw.error().message);
   if (*raw != game.log) return fail("the reader did not give back the log that was written");
-  auto prepared = prepare_log(std::move(*raw));
+  auto prepared = prepare_json_log(std::move(*raw));
   if (!prepared) return fail("preparation refused a valid log: " + std::string(describe(prepared.error())));
 
   conv::ConversionStats stats;
-  const auto events = conv::convert_log(*prepared, &stats);
+  const auto events = conv::convert_json_log(*prepared, &stats);
   if (!events) {
     ++tally.refused;
     tally.refusals.push_back("seed " + std::to_string(seed) + ": " + conv::describe(events.error()));
@@ -143,7 +143,7 @@ void run_seed(std::uint64_t seed, Tally& tally) {
   const auto encoded = encode_events(*events);
   const auto piped = convert_text(text);
   if (!encoded || !piped) return fail("encoding or the pipeline failed on a converted game");
-  if (encoded->lines() != piped->lines()) fail("convert_text differs from convert_log + encode_events");
+  if (encoded->lines() != piped->lines()) fail("convert_text differs from convert_json_log + encode_events");
 }
 
 std::string percent(std::size_t part, std::size_t whole) {
@@ -196,12 +196,12 @@ TEST(realistic_game_test, converts_to_the_reviewed_events) {
   ASSERT_TRUE(encoded) << describe(encoded.error());
   EXPECT_EQ(encoded->lines(), expected);
 
-  auto raw = read_raw_log(text);
+  auto raw = read_json_log(text);
   ASSERT_TRUE(raw);
-  const RawLog log = *raw;
-  auto prepared = prepare_log(std::move(*raw));
+  const JsonLog log = *raw;
+  auto prepared = prepare_json_log(std::move(*raw));
   ASSERT_TRUE(prepared);
-  const auto events = conv::convert_log(*prepared);
+  const auto events = conv::convert_json_log(*prepared);
   ASSERT_TRUE(events);
   const auto checked = check_replay(*events, log);
   EXPECT_TRUE(checked) << checked.error().message << context(*events, checked.error().event_index);

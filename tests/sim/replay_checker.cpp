@@ -134,7 +134,7 @@ struct Overloaded : Ts... {
 
 class Checker {
  public:
-  Checker(std::span<const Event> events, const RawLog& log) : events_(events), log_(log) {}
+  Checker(std::span<const Event> events, const JsonLog& log) : events_(events), log_(log) {}
 
   std::expected<void, ReplayProblem> run() {
     if (check_game()) return {};
@@ -150,10 +150,10 @@ class Checker {
   const Event* current() const { return index_ < events_.size() ? &events_[index_] : nullptr; }
 
   bool check_game();
-  bool check_hand(const HandEntry& hand);
-  bool check_start(const HandEntry& hand);
+  bool check_hand(const JsonHand& hand);
+  bool check_start(const JsonHand& hand);
   bool check_event(const Event& event);
-  bool check_end(const HandEntry& hand);
+  bool check_end(const JsonHand& hand);
 
   bool on_tsumo(const event::Tsumo& e);
   bool on_dahai(const event::Dahai& e);
@@ -170,12 +170,12 @@ class Checker {
   bool after_dora_allows(const Event& event) const;
 
   std::span<const Event> events_;
-  const RawLog& log_;
+  const JsonLog& log_;
   std::size_t index_ = 0;
   ReplayProblem problem_;
 
   // The hand being replayed.
-  const HandEntry* hand_ = nullptr;
+  const JsonHand* hand_ = nullptr;
   std::size_t hand_position_ = 0;
   std::array<SeatState, 4> seats_;
   Phase phase_ = Phase::Draw;
@@ -219,7 +219,7 @@ bool Checker::check_game() {
   return true;
 }
 
-bool Checker::check_start(const HandEntry& hand) {
+bool Checker::check_start(const JsonHand& hand) {
   const Event* event = current();
   const auto* start = event ? std::get_if<event::StartKyoku>(event) : nullptr;
   if (start == nullptr) return fail("hand " + std::to_string(hand_position_) + " does not open with start_kyoku");
@@ -255,7 +255,7 @@ bool Checker::check_start(const HandEntry& hand) {
     ++seen_tiles_[t.index()];
     if (!t.is_placeholder()) ++seen_kinds_[kind_of(t)];
   };
-  for (const SeatRecord& seat : hand.seats) {
+  for (const JsonSeat& seat : hand.seats) {
     for (Tile t : seat.hand) see(t);
   }
   for (Tile t : hand.dora_indicators) see(t);
@@ -267,7 +267,7 @@ bool Checker::check_start(const HandEntry& hand) {
   return true;
 }
 
-bool Checker::check_hand(const HandEntry& hand) {
+bool Checker::check_hand(const JsonHand& hand) {
   if (!check_start(hand)) return false;
   for (;;) {
     const Event* event = current();
@@ -568,7 +568,7 @@ bool Checker::on_ryukyoku(const event::Ryukyoku& e) {
   return true;
 }
 
-bool Checker::check_end(const HandEntry& hand) {
+bool Checker::check_end(const JsonHand& hand) {
   if (result_.win ? wins_written_ != result_.wins.size() : !draw_written_) {
     return fail("end_kyoku before the log's result was written");
   }
@@ -603,7 +603,7 @@ bool Checker::check_end(const HandEntry& hand) {
 
 }  // namespace
 
-std::expected<void, ReplayProblem> check_replay(std::span<const Event> events, const RawLog& log) {
+std::expected<void, ReplayProblem> check_replay(std::span<const Event> events, const JsonLog& log) {
   return Checker(events, log).run();
 }
 

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "kiroku/event.h"
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 
 namespace kiroku::sim {
 
@@ -31,7 +31,7 @@ struct ReplayProblem {
   std::string message;
 };
 
-[[nodiscard]] std::expected<void, ReplayProblem> check_replay(std::span<const Event> events, const RawLog& log);
+[[nodiscard]] std::expected<void, ReplayProblem> check_replay(std::span<const Event> events, const JsonLog& log);
 
 // One event as a short text for messages: "dahai 2 5mr tsumogiri".
 std::string describe_event(const Event& event);

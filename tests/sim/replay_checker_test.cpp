@@ -31,11 +31,11 @@ JsonValue number(std::uint64_t n) { return JsonValue{n}; }
 
 // One hand and its events, as a converter should give them.
 struct Game {
-  RawLog log;
+  JsonLog log;
   std::vector<Event> events;
 };
 
-Game wrap(HandEntry hand, std::vector<Event> hand_events) {
+Game wrap(JsonHand hand, std::vector<Event> hand_events) {
   Game game;
   game.log.name = {"a", "b", "c", "d"};
   game.log.rule = Rule{"般南喰赤", 1, 0, 0, 0};
@@ -58,7 +58,7 @@ Game wrap(HandEntry hand, std::vector<Event> hand_events) {
 // declares riichi on its drawn 9p, seat 3 lets its drawn 5s go and seat 0
 // wins on it.
 Game pon_riichi_ron() {
-  HandEntry hand;
+  JsonHand hand;
   hand.scores = {25000, 25000, 25000, 25000};
   hand.dora_indicators = {t(33)};
   hand.seats[0].hand = hand_of({11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23, 24});
@@ -94,7 +94,7 @@ Game pon_riichi_ron() {
 // and lets it go; seat 1 makes an open kan of it, draws 4m from the dead
 // wall and lets it go; seat 2 lets its drawn 5m go and the hand is drawn.
 Game two_kans() {
-  HandEntry hand;
+  JsonHand hand;
   hand.scores = {25000, 25000, 25000, 25000};
   hand.dora_indicators = {t(45), t(46), t(44)};
   hand.seats[0].hand = hand_of({11, 11, 11, 11, 21, 22, 23, 24, 25, 26, 27, 28, 29});
@@ -128,7 +128,7 @@ Game two_kans() {
 Game four_riichi_game() {
   for (std::uint64_t seed = 1; seed <= 300; ++seed) {
     SimulatedGame game = simulate_game(seed, property_settings(seed));
-    for (const HandEntry& hand : game.log.log) {
+    for (const JsonHand& hand : game.log.log) {
       if (hand.result.at(0) == ResultItem(std::string("四家立直")))
         return {std::move(game.log), std::move(game.events)};
     }

@@ -15,7 +15,7 @@ class Writer {
  public:
   explicit Writer(LogLayout layout) : pretty_(layout == LogLayout::Pretty) {}
 
-  std::string write(const RawLog& log) {
+  std::string write(const JsonLog& log) {
     out_ += "{";
     open_member("ver", 1);
     out_ += "2.3";
@@ -195,7 +195,7 @@ class Writer {
     out_ += "}";
   }
 
-  void hand(const HandEntry& h) {
+  void hand(const JsonHand& h) {
     out_ += "[";
     newline(3);
     const std::array<int, 3> id = {h.id.hand_index, h.id.honba, h.id.deposits};
@@ -207,7 +207,7 @@ class Writer {
     list(h.dora_indicators, [&](Tile t) { tile(t); });
     separator();
     list(h.ura_indicators, [&](Tile t) { tile(t); });
-    for (const SeatRecord& seat : h.seats) {
+    for (const JsonSeat& seat : h.seats) {
       out_ += ",";
       newline(3);
       list(seat.hand, [&](Tile t) { tile(t); });
@@ -232,6 +232,6 @@ class Writer {
 
 }  // namespace
 
-std::string write_tenhou_log(const RawLog& log, LogLayout layout) { return Writer(layout).write(log); }
+std::string write_tenhou_log(const JsonLog& log, LogLayout layout) { return Writer(layout).write(log); }
 
 }  // namespace kiroku::sim

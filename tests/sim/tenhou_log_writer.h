@@ -1,9 +1,9 @@
-// RawLog -> Tenhou v6 JSON text, in the object form Tenhou's own export uses.
+// JsonLog -> Tenhou v6 JSON text, in the object form Tenhou's own export uses.
 #pragma once
 
 #include <string>
 
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 
 namespace kiroku::sim {
 
@@ -14,6 +14,6 @@ enum class LogLayout {
 
 // Writes every field the record holds (the optional ones only when present)
 // plus a "ver" member that readers skip.
-std::string write_tenhou_log(const RawLog& log, LogLayout layout = LogLayout::Compact);
+std::string write_tenhou_log(const JsonLog& log, LogLayout layout = LogLayout::Compact);
 
 }  // namespace kiroku::sim

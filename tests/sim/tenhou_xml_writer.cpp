@@ -49,7 +49,7 @@ std::string joined(std::span<const std::int32_t> numbers) {
 
 class HandWriterXml {
  public:
-  HandWriterXml(const HandEntry& entry, std::string& out) : entry_(entry), out_(out) {
+  HandWriterXml(const JsonHand& entry, std::string& out) : entry_(entry), out_(out) {
     // Indicators come from the dead wall: their copies are spoken for first.
     for (const Tile t : entry.dora_indicators) dora_ids_.push_back(take(t));
     for (const Tile t : entry.ura_indicators) ura_ids_.push_back(take(t));
@@ -225,7 +225,7 @@ class HandWriterXml {
   template <typename Other>
   void on(const Other&, bool) {}
 
-  const HandEntry& entry_;
+  const JsonHand& entry_;
   std::string& out_;
   std::array<std::vector<Id>, Tile::kCount> free_{};
   std::array<bool, Tile::kCount> initialised_{};
@@ -244,7 +244,7 @@ class HandWriterXml {
 
 }  // namespace
 
-std::string write_tenhou_xml(const RawLog& log, std::span<const Event> events, std::uint16_t game_type_extra) {
+std::string write_tenhou_xml(const JsonLog& log, std::span<const Event> events, std::uint16_t game_type_extra) {
   const bool east_only = log.rule.disp.find("東") != std::string::npos;
   const unsigned type = (east_only ? 0xA1U : 0xA9U) | game_type_extra;
   std::string out = "<mjloggm ver=\"2.3\"><SHUFFLE seed=\"mt19937ar-sha512-n288-base64,c2lt\" ref=\"\"/>";

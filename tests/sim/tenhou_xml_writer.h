@@ -6,7 +6,7 @@
 #include <string>
 
 #include "kiroku/event.h"
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 
 namespace kiroku::sim {
 
@@ -20,6 +20,6 @@ namespace kiroku::sim {
 //
 // `log` is the game's record (names, rule, indicators, result labels) and
 // `events` its true order of play, "start_game" to "end_game".
-std::string write_tenhou_xml(const RawLog& log, std::span<const Event> events, std::uint16_t game_type_extra = 0);
+std::string write_tenhou_xml(const JsonLog& log, std::span<const Event> events, std::uint16_t game_type_extra = 0);
 
 }  // namespace kiroku::sim

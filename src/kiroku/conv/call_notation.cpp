@@ -188,7 +188,7 @@ bool pair_with_take(ListEntry& discard, const ListEntry* take) noexcept {
   return !discard.pai.is_placeholder();
 }
 
-std::expected<void, EntryFailure> read_takes(const SeatRecord& record, Seat seat, std::vector<ListEntry>& takes) {
+std::expected<void, EntryFailure> read_takes(const JsonSeat& record, Seat seat, std::vector<ListEntry>& takes) {
   takes.clear();
   takes.reserve(record.takes.size());
   for (const ActionItem& item : record.takes) {
@@ -202,7 +202,7 @@ std::expected<void, EntryFailure> read_takes(const SeatRecord& record, Seat seat
 
 // Pairing while reading, rather than in a pass over the finished list, never
 // moves an entry to close the gap a dropped placeholder leaves.
-std::expected<void, EntryFailure> read_discards(const SeatRecord& record, SeatLists& out) {
+std::expected<void, EntryFailure> read_discards(const JsonSeat& record, SeatLists& out) {
   std::vector<ListEntry>& discards = out.discards;
   discards.clear();
   discards.reserve(record.discards.size());
@@ -232,7 +232,7 @@ ConversionError located(EntryFailure failure, const PreparedHand& hand, Seat sea
 }  // namespace
 
 std::expected<void, ConversionError> decode_seat_lists(const PreparedHand& hand, Seat seat, SeatLists& out) {
-  const SeatRecord& record = hand.seats[seat];
+  const JsonSeat& record = hand.seats[seat];
   if (auto read = read_takes(record, seat, out.takes); !read) {
     out.discards.clear();
     return std::unexpected(located(std::move(read.error()), hand, seat));

@@ -16,7 +16,7 @@
 
 #include "kiroku/conv/list_entry.h"
 #include "kiroku/event.h"
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 #include "kiroku/tile.h"
 
 namespace kiroku::conv {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "kiroku/event.h"
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 #include "kiroku/tile.h"
 
 namespace kiroku::conv {

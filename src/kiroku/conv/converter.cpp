@@ -13,20 +13,20 @@ namespace {
 
 // Events a log will have, about: one per entry, plus each hand's opening,
 // doras, acceptances and result, plus the game's two.
-std::size_t expected_event_count(const PreparedLog& log) {
+std::size_t expected_event_count(const PreparedJsonLog& log) {
   std::size_t count = 2;
   for (const PreparedHand& hand : log.hands) {
     count += 8;
-    for (const SeatRecord& seat : hand.seats) count += seat.takes.size() + seat.discards.size();
+    for (const JsonSeat& seat : hand.seats) count += seat.takes.size() + seat.discards.size();
   }
   return count;
 }
 
 }  // namespace
 
-event::StartGame LogConverter::start_game() const { return start_game_of(log_); }
+event::StartGame JsonLogConverter::start_game() const { return start_game_of(log_); }
 
-std::expected<void, ConversionError> LogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
+std::expected<void, ConversionError> JsonLogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
   const PreparedHand& hand = log_.hands[position];
   auto failed = [&](ConversionError error) {
     error.hand_position = position;
@@ -64,8 +64,8 @@ std::expected<void, ConversionError> LogConverter::convert_hand(std::size_t posi
   return failed(std::move(*first_error));
 }
 
-std::expected<std::vector<Event>, ConversionError> convert_log(const PreparedLog& log, ConversionStats* stats) {
-  LogConverter converter(log);
+std::expected<std::vector<Event>, ConversionError> convert_json_log(const PreparedJsonLog& log, ConversionStats* stats) {
+  JsonLogConverter converter(log);
   return convert_whole_game(converter, expected_event_count(log), stats);
 }
 

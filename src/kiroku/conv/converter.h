@@ -1,4 +1,4 @@
-// PreparedLog -> the game's events in order of play.
+// PreparedJsonLog -> the game's events in order of play.
 #pragma once
 
 #include <cstddef>
@@ -8,19 +8,12 @@
 
 #include "kiroku/conv/call_resolution.h"
 #include "kiroku/conv/conversion_error.h"
+#include "kiroku/conv/conversion_stats.h"
 #include "kiroku/conv/hand_walk.h"
 #include "kiroku/event.h"
 #include "kiroku/prepared_log.h"
 
 namespace kiroku::conv {
-
-// How hard the hands were to put in order; for diagnostics only.  Counts the
-// hands walked, up to and including a hand that failed.
-struct ConversionStats {
-  std::size_t hands = 0;           // converted
-  std::size_t hands_retried = 0;   // needed more than one attempt
-  std::size_t hands_searched = 0;  // needed the search past the retry rule
-};
 
 // Converts a game one hand at a time, so that a caller can write each
 // hand's events away before the next: a game's events in memory take many
@@ -32,9 +25,9 @@ struct ConversionStats {
 // hand's attempt bound is reached.  Then, if any guess could have gone the
 // other way, the search tries the combinations the memory did not reach.  A
 // hand that neither converts reports the error of its first attempt.
-class LogConverter {
+class JsonLogConverter {
  public:
-  explicit LogConverter(const PreparedLog& log) noexcept : log_(log) {}
+  explicit JsonLogConverter(const PreparedJsonLog& log) noexcept : log_(log) {}
 
   std::size_t hand_count() const noexcept { return log_.hands.size(); }
   event::StartGame start_game() const;
@@ -47,7 +40,7 @@ class LogConverter {
   const ConversionStats& stats() const noexcept { return stats_; }
 
  private:
-  const PreparedLog& log_;
+  const PreparedJsonLog& log_;
   ConversionStats stats_;
   // Reused from hand to hand: the decoded lists keep their buffers.
   DecodedHand decoded_;
@@ -57,7 +50,7 @@ class LogConverter {
 // The whole game from "start_game" to "end_game", or the first hand's error.
 // Deterministic; never returns part of a game.  `stats`, when given, is
 // overwritten.
-[[nodiscard]] std::expected<std::vector<Event>, ConversionError> convert_log(const PreparedLog& log,
+[[nodiscard]] std::expected<std::vector<Event>, ConversionError> convert_json_log(const PreparedJsonLog& log,
                                                                              ConversionStats* stats = nullptr);
 
 }  // namespace kiroku::conv

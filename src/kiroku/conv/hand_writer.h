@@ -27,7 +27,7 @@
 
 #include "kiroku/conv/conversion_error.h"
 #include "kiroku/event.h"
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 #include "kiroku/prepared_log.h"
 #include "kiroku/tile.h"
 

@@ -32,7 +32,7 @@ enum class Phase : std::uint8_t {
 
 class PlayWalk {
  public:
-  PlayWalk(const PlayHand& hand, bool red_fives, std::vector<Event>& events)
+  PlayWalk(const XmlHand& hand, bool red_fives, std::vector<Event>& events)
       : hand_(hand), red_fives_(red_fives), events_(events) {
     dora_.reserve(hand.dora_indicators.size());
     for (const TileId id : hand.dora_indicators) dora_.push_back(tile(id));
@@ -45,7 +45,7 @@ class PlayWalk {
     HandWriter writer(hand_.id, dora_, events_);
     writer_ = &writer;
     if (auto dealt = deal(); !dealt) return dealt;
-    for (const PlayAction& action : hand_.actions) {
+    for (const XmlStep& action : hand_.actions) {
       if (auto stepped = step(action); !stepped) return stepped;
     }
     if (phase_ != Phase::Won && phase_ != Phase::Over) return fail(ConversionErrorKind::HandNotFinished, actor_);
@@ -119,15 +119,15 @@ class PlayWalk {
     return writer_->start(start);
   }
 
-  std::expected<void, ConversionError> step(const PlayAction& action) {
+  std::expected<void, ConversionError> step(const XmlStep& action) {
     switch (action.kind) {
-      case PlayAction::Kind::Draw: return draw(action.seat, action.tile);
-      case PlayAction::Kind::Discard: return discard(action.seat, action.tile);
-      case PlayAction::Kind::Meld: return meld(action.seat, hand_.melds[action.index]);
-      case PlayAction::Kind::RiichiDeclared: return declare_riichi(action.seat);
-      case PlayAction::Kind::RiichiAccepted: return accept_riichi(action.seat);
-      case PlayAction::Kind::Win: return win(hand_.wins[action.index]);
-      case PlayAction::Kind::Abort: return abort_hand();
+      case XmlStep::Kind::Draw: return draw(action.seat, action.tile);
+      case XmlStep::Kind::Discard: return discard(action.seat, action.tile);
+      case XmlStep::Kind::Meld: return meld(action.seat, hand_.melds[action.index]);
+      case XmlStep::Kind::RiichiDeclared: return declare_riichi(action.seat);
+      case XmlStep::Kind::RiichiAccepted: return accept_riichi(action.seat);
+      case XmlStep::Kind::Win: return win(hand_.wins[action.index]);
+      case XmlStep::Kind::Abort: return abort_hand();
     }
     return {};
   }
@@ -272,7 +272,7 @@ class PlayWalk {
     return writer_->ankan(event::Ankan{.actor = seat, .consumed = tiles_in_order(meld.tiles)});
   }
 
-  std::expected<void, ConversionError> win(const PlayWin& win) {
+  std::expected<void, ConversionError> win(const XmlWin& win) {
     const bool self_drawn = win.winner == win.from;
     const bool fits = self_drawn ? phase_ == Phase::Drawn && win.winner == actor_
                                  : (phase_ == Phase::Discarded || phase_ == Phase::OwnKan || phase_ == Phase::Won) &&
@@ -292,11 +292,11 @@ class PlayWalk {
 
   HandResult result() const {
     if (ended_by_)
-      return Draw{.deltas = hand_.draw_end.deltas, .four_riichi = *ended_by_ == PlayDrawEnd::Kind::FourRiichi};
+      return Draw{.deltas = hand_.draw_end.deltas, .four_riichi = *ended_by_ == XmlDrawEnd::Kind::FourRiichi};
     return wins_;
   }
 
-  const PlayHand& hand_;
+  const XmlHand& hand_;
   const bool red_fives_;
   std::vector<Event>& events_;
   HandWriter* writer_ = nullptr;
@@ -311,14 +311,14 @@ class PlayWalk {
   TileId last_discard_ = 0;
   bool riichi_unaccepted_ = false;
   std::vector<Win> wins_;
-  std::optional<PlayDrawEnd::Kind> ended_by_;
+  std::optional<XmlDrawEnd::Kind> ended_by_;
 };
 
 }  // namespace
 
-event::StartGame PlayLogConverter::start_game() const { return start_game_of(log_); }
+event::StartGame XmlLogConverter::start_game() const { return start_game_of(log_); }
 
-std::expected<void, ConversionError> PlayLogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
+std::expected<void, ConversionError> XmlLogConverter::convert_hand(std::size_t position, std::vector<Event>& events) {
   if (auto walked = PlayWalk(log_.hands[position], log_.aka_flag, events).run(); !walked) {
     ConversionError error = std::move(walked.error());
     error.hand_position = position;
@@ -328,11 +328,11 @@ std::expected<void, ConversionError> PlayLogConverter::convert_hand(std::size_t 
   return {};
 }
 
-std::expected<std::vector<Event>, ConversionError> convert_play_log(const PreparedPlayLog& log,
+std::expected<std::vector<Event>, ConversionError> convert_xml_log(const PreparedXmlLog& log,
                                                                     ConversionStats* stats) {
   std::size_t expected_events = 2;
-  for (const PlayHand& hand : log.hands) expected_events += hand.actions.size() + 8;
-  PlayLogConverter converter(log);
+  for (const XmlHand& hand : log.hands) expected_events += hand.actions.size() + 8;
+  XmlLogConverter converter(log);
   return convert_whole_game(converter, expected_events, stats);
 }
 

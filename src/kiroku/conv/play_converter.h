@@ -1,4 +1,4 @@
-// PreparedPlayLog -> the game's events.  The record already keeps the order
+// PreparedXmlLog -> the game's events.  The record already keeps the order
 // of play, so each hand is walked once, step by step; what is checked is
 // that the record can be a game: every tile id is dealt or drawn once, every
 // discard, call and kan uses tiles the seat holds, every call takes the tile
@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "kiroku/conv/conversion_error.h"
-#include "kiroku/conv/converter.h"  // ConversionStats
+#include "kiroku/conv/conversion_stats.h"
 #include "kiroku/event.h"
 #include "kiroku/prepared_log.h"
 
 namespace kiroku::conv {
 
-// Converts a game one hand at a time, as LogConverter does for the JSON log.
-class PlayLogConverter {
+// Converts a game one hand at a time, as JsonLogConverter does for the JSON log.
+class XmlLogConverter {
  public:
-  explicit PlayLogConverter(const PreparedPlayLog& log) noexcept : log_(log) {}
+  explicit XmlLogConverter(const PreparedXmlLog& log) noexcept : log_(log) {}
 
   std::size_t hand_count() const noexcept { return log_.hands.size(); }
   event::StartGame start_game() const;
@@ -32,13 +32,13 @@ class PlayLogConverter {
   const ConversionStats& stats() const noexcept { return stats_; }
 
  private:
-  const PreparedPlayLog& log_;
+  const PreparedXmlLog& log_;
   ConversionStats stats_;
 };
 
 // The whole game from "start_game" to "end_game", or the first hand's error.
 // Deterministic; never returns part of a game.
-[[nodiscard]] std::expected<std::vector<Event>, ConversionError> convert_play_log(const PreparedPlayLog& log,
+[[nodiscard]] std::expected<std::vector<Event>, ConversionError> convert_xml_log(const PreparedXmlLog& log,
                                                                                   ConversionStats* stats = nullptr);
 
 }  // namespace kiroku::conv

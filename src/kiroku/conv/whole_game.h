@@ -1,5 +1,5 @@
 // A whole game's events from a converter that works hand by hand
-// (LogConverter, PlayLogConverter), for callers that want them all at once.
+// (JsonLogConverter, XmlLogConverter), for callers that want them all at once.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "kiroku/conv/conversion_error.h"
-#include "kiroku/conv/converter.h"  // ConversionStats
+#include "kiroku/conv/conversion_stats.h"
 #include "kiroku/event.h"
 
 namespace kiroku::conv {

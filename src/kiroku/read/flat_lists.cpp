@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "kiroku/read/on_demand_reader.h"
+#include "kiroku/read/json_reader_detail.h"
 
 namespace kiroku::detail {
 

@@ -1,7 +1,7 @@
 // Values of any kind: how a found value is described in messages, and
 // generic values read whole.
 
-#include "kiroku/read/on_demand_reader.h"
+#include "kiroku/read/json_reader_detail.h"
 
 #include <string>
 #include <string_view>
@@ -10,7 +10,7 @@
 
 namespace kiroku::detail {
 
-bool LogReader::check_literal(od::value& value, od::json_type type) {
+bool JsonReader::check_literal(od::value& value, od::json_type type) {
   if (type == od::json_type::boolean) {
     bool b = false;
     if (value.get_bool().get(b) != simdjson::SUCCESS) return fail_syntax("invalid literal");
@@ -21,7 +21,7 @@ bool LogReader::check_literal(od::value& value, od::json_type type) {
   return true;
 }
 
-bool LogReader::describe(od::value& value, std::string& found) {
+bool JsonReader::describe(od::value& value, std::string& found) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   switch (type) {
@@ -53,7 +53,7 @@ bool LogReader::describe(od::value& value, std::string& found) {
   return fail_syntax("unexpected value");
 }
 
-bool LogReader::open_array(od::value& value, std::string_view expected, od::array_iterator& it) {
+bool JsonReader::open_array(od::value& value, std::string_view expected, od::array_iterator& it) {
   od::array array;
   const error_code e = value.get_array().get(array);
   if (e == simdjson::INCORRECT_TYPE) return fail_type(value, expected);
@@ -65,7 +65,7 @@ bool LogReader::open_array(od::value& value, std::string_view expected, od::arra
 // Reads one value completely; `level` is the nesting level a container at
 // this position has.  With `out` null the value is only checked, as for a
 // list entry that turns out to match no alternative.
-bool LogReader::read_generic(od::value& value, int level, JsonValue* out) {
+bool JsonReader::read_generic(od::value& value, int level, JsonValue* out) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   switch (type) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "kiroku/play_log.h"
+#include "kiroku/xml_log.h"
 
 namespace kiroku {
 

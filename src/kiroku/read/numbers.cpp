@@ -1,7 +1,7 @@
 // Numbers as the log's rules read them: the form a number was written in
 // decides its kind, and integer fields take only integer literals in range.
 
-#include "kiroku/read/on_demand_reader.h"
+#include "kiroku/read/json_reader_detail.h"
 
 #include <cstdint>
 #include <limits>
@@ -10,7 +10,7 @@
 
 namespace kiroku::detail {
 
-bool LogReader::read_number(od::value& value, Number& out) {
+bool JsonReader::read_number(od::value& value, Number& out) {
   // Checked before parsing: "-0" parses as the integer 0, but the log's
   // rules count it as floating point.
   const bool negative = value.is_negative();
@@ -50,7 +50,7 @@ bool LogReader::read_number(od::value& value, Number& out) {
 
 // Why a value that the fast getter refused is no integer of the field: its
 // type, an integer out of range, or a floating-point number.
-bool LogReader::fail_integer(od::value& value, std::string_view expected) {
+bool JsonReader::fail_integer(od::value& value, std::string_view expected) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   if (type != od::json_type::number) return fail_type(value, expected);
@@ -64,7 +64,7 @@ bool LogReader::fail_integer(od::value& value, std::string_view expected) {
   return fail(type_message(number.description(), expected));
 }
 
-bool LogReader::read_u8(od::value& value, std::uint8_t& out) {
+bool JsonReader::read_u8(od::value& value, std::uint8_t& out) {
   std::uint64_t v = 0;
   if (value.get_uint64().get(v) == simdjson::SUCCESS) {
     if (v <= std::numeric_limits<std::uint8_t>::max()) {
@@ -76,7 +76,7 @@ bool LogReader::read_u8(od::value& value, std::uint8_t& out) {
   return fail_integer(value, "u8");
 }
 
-bool LogReader::read_i32(od::value& value, std::int32_t& out) {
+bool JsonReader::read_i32(od::value& value, std::int32_t& out) {
   const bool negative = value.is_negative();
   std::int64_t v = 0;
   if (value.get_int64().get(v) == simdjson::SUCCESS) {
@@ -90,7 +90,7 @@ bool LogReader::read_i32(od::value& value, std::int32_t& out) {
   return fail_integer(value, "i32");
 }
 
-bool LogReader::read_f64(od::value& value, double& out) {
+bool JsonReader::read_f64(od::value& value, double& out) {
   // Integers too: the nearest double, as the field takes any number.
   const error_code e = value.get_double().get(out);
   if (e == simdjson::SUCCESS) return true;

@@ -1,12 +1,12 @@
 // Members a record does not list: passed over, but checked for syntax down
 // to every scalar, at any depth.
 
-#include "kiroku/read/on_demand_reader.h"
+#include "kiroku/read/json_reader_detail.h"
 
 #include <cstddef>
 #include <string_view>
 
-#include "kiroku/read/log_keys.h"
+#include "kiroku/read/json_keys.h"
 
 namespace kiroku::detail {
 
@@ -68,7 +68,7 @@ bool has_valid_escapes(const char* p) {
 
 }  // namespace
 
-bool LogReader::check_skipped_scalar(od::value& value, od::json_type type) {
+bool JsonReader::check_skipped_scalar(od::value& value, od::json_type type) {
   switch (type) {
     case od::json_type::string: {
       od::raw_json_string raw;
@@ -93,7 +93,7 @@ bool LogReader::check_skipped_scalar(od::value& value, od::json_type type) {
 // Passes over a member the record does not list.  Its value is checked for
 // syntax down to every scalar, but with no nesting limit, so the walk keeps
 // its own stack instead of recursing.
-bool LogReader::skip_value(od::value& first) {
+bool JsonReader::skip_value(od::value& first) {
   skip_stack_.clear();
   od::value current = first;
   for (;;) {

@@ -72,7 +72,7 @@ TEST(conversion_error_test, regression_log_bytes_in_a_diagnostic_are_escaped) {
     PreparedHand hand = HandBuilder().seat(0, {11}, {});
     if (!c.take.empty()) hand.seats[0].takes = {NotationText(c.take)};
     if (!c.discard.empty()) hand.seats[0].discards = {NotationText(c.discard)};
-    auto events = convert_log(log_of({hand}));
+    auto events = convert_json_log(log_of({hand}));
     ASSERT_FALSE(events.has_value());
     const std::string line = describe(events.error());
     EXPECT_EQ(line, "hand 0 (honba 0), seat 0: " + c.message);

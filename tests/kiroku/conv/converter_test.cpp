@@ -12,8 +12,8 @@
 #include "kiroku/conv/hand_walk.h"
 #include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/prepare/preparation.h"
-#include "kiroku/read/log_reader.h"
+#include "kiroku/prepare/json_preparation.h"
+#include "kiroku/read/json_reader.h"
 
 namespace kiroku::conv {
 namespace {
@@ -24,8 +24,8 @@ using testing::play_of;
 using testing::summaries;
 using Lines = std::vector<std::string>;
 
-ConversionError error_of(const PreparedLog& log, ConversionStats* stats = nullptr) {
-  auto events = convert_log(log, stats);
+ConversionError error_of(const PreparedJsonLog& log, ConversionStats* stats = nullptr) {
+  auto events = convert_json_log(log, stats);
   EXPECT_FALSE(events.has_value());
   return events ? ConversionError{} : events.error();
 }
@@ -33,10 +33,10 @@ ConversionError error_of(const PreparedLog& log, ConversionStats* stats = nullpt
 // --- Game frame ---------------------------------------------------------
 
 TEST(converter_test, log_without_hands_is_start_and_end_of_game) {
-  PreparedLog log = log_of({});
+  PreparedJsonLog log = log_of({});
   log.aka_flag = true;
   log.kyoku_first = 4;
-  auto events = convert_log(log);
+  auto events = convert_json_log(log);
   ASSERT_TRUE(events);
   EXPECT_EQ(*events,
             (std::vector<Event>{event::StartGame{.names = {"A", "B", "C", "D"}, .kyoku_first = 4, .aka_flag = true},
@@ -44,7 +44,7 @@ TEST(converter_test, log_without_hands_is_start_and_end_of_game) {
 }
 
 TEST(converter_test, hands_follow_each_other_in_log_order) {
-  auto events = convert_log(log_of({HandBuilder(0).seat(0, {11}, {}), HandBuilder(1, 1).seat(1, {12}, {})}));
+  auto events = convert_json_log(log_of({HandBuilder(0).seat(0, {11}, {}), HandBuilder(1, 1).seat(1, {12}, {})}));
   ASSERT_TRUE(events);
   EXPECT_EQ(summaries(*events), (Lines{"start_game", "start_kyoku", "tsumo 0 1m", "ryukyoku", "end_kyoku",
                                        "start_kyoku", "tsumo 1 2m", "ryukyoku", "end_kyoku", "end_game"}));
@@ -83,7 +83,7 @@ TEST(converter_test, decoding_runs_seat_by_seat_and_stops_at_the_first_error) {
 
 TEST(converter_test, stats_are_overwritten) {
   ConversionStats stats{.hands = 7, .hands_retried = 7, .hands_searched = 7};
-  ASSERT_TRUE(convert_log(log_of({HandBuilder().seat(0, {11}, {})}), &stats));
+  ASSERT_TRUE(convert_json_log(log_of({HandBuilder().seat(0, {11}, {})}), &stats));
   EXPECT_EQ(stats.hands, 1U);
   EXPECT_EQ(stats.hands_retried, 0U);
   EXPECT_EQ(stats.hands_searched, 0U);
@@ -97,7 +97,7 @@ TEST(converter_test, wrong_guess_into_a_dead_end_is_retried) {
   // failure, so the second attempt runs and leaves the call for later.
   const PreparedHand hand = testing::dead_end_hand();
   ConversionStats stats;
-  auto events = convert_log(log_of({hand}), &stats);
+  auto events = convert_json_log(log_of({hand}), &stats);
   ASSERT_TRUE(events) << describe(events.error());
   EXPECT_EQ(play_of(*events),
             (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "tsumo 1 2m", "dahai 1 2m tsumogiri", "tsumo 2 3m",
@@ -171,9 +171,9 @@ TEST(converter_test, cycling_retries_stop_at_a_repeated_memory) {
 }
 
 TEST(converter_test, output_is_the_same_on_every_call) {
-  const PreparedLog log = log_of({testing::dead_end_hand(), testing::two_tile_hand(), testing::caterpillar_hand(5)});
-  auto first = convert_log(log);
-  auto second = convert_log(log);
+  const PreparedJsonLog log = log_of({testing::dead_end_hand(), testing::two_tile_hand(), testing::caterpillar_hand(5)});
+  auto first = convert_json_log(log);
+  auto second = convert_json_log(log);
   ASSERT_TRUE(first);
   ASSERT_TRUE(second);
   EXPECT_EQ(*first, *second);
@@ -207,11 +207,11 @@ TEST(converter_test, four_riichi_draw_of_the_corpus_accepts_the_fourth_riichi) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
   text << file.rdbuf();
-  auto raw = read_raw_log(PaddedText::copy_of(text.str()));
+  auto raw = read_json_log(PaddedText::copy_of(text.str()));
   ASSERT_TRUE(raw);
-  auto prepared = prepare_log(std::move(*raw));
+  auto prepared = prepare_json_log(std::move(*raw));
   ASSERT_TRUE(prepared);
-  auto events = convert_log(*prepared);
+  auto events = convert_json_log(*prepared);
   ASSERT_TRUE(events);
 
   // East 4, honba 2 ends in "四家立直" on seat 1's riichi, made on a draw

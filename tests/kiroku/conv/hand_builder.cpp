@@ -75,8 +75,8 @@ HandBuilder& HandBuilder::win(std::uint8_t winner, std::uint8_t target, Scores d
   return *this;
 }
 
-PreparedLog log_of(std::vector<PreparedHand> hands) {
-  PreparedLog log;
+PreparedJsonLog log_of(std::vector<PreparedHand> hands) {
+  PreparedJsonLog log;
   log.names = {"A", "B", "C", "D"};
   log.hands = std::move(hands);
   return log;

@@ -46,7 +46,7 @@ class HandBuilder {
   PreparedHand hand_;
 };
 
-PreparedLog log_of(std::vector<PreparedHand> hands);
+PreparedJsonLog log_of(std::vector<PreparedHand> hands);
 
 // "tsumo 0 1m", "dahai 0 1m tsumogiri", "pon 0 from 2 5p [5p 5pr]",
 // "kakan 1 7s [7s 7s 7s]", "ankan 1 [S S S S]", "dora 3m", "reach 1",

@@ -101,7 +101,7 @@ TEST(hand_search_test, search_finds_what_the_retry_rule_cannot) {
   EXPECT_EQ(play_of(events), game);
 
   ConversionStats stats;
-  auto converted = convert_log(log_of({hand}), &stats);
+  auto converted = convert_json_log(log_of({hand}), &stats);
   ASSERT_TRUE(converted) << describe(converted.error());
   EXPECT_EQ(play_of(*converted), game);
   EXPECT_EQ(stats.hands_retried, 1U);
@@ -111,7 +111,7 @@ TEST(hand_search_test, search_finds_what_the_retry_rule_cannot) {
 TEST(hand_search_test, hands_the_retry_rule_converts_are_not_searched) {
   // Two rounds: the memory's second attempt answers "later" twice and wins.
   ConversionStats stats;
-  auto converted = convert_log(log_of({testing::caterpillar_hand(2)}), &stats);
+  auto converted = convert_json_log(log_of({testing::caterpillar_hand(2)}), &stats);
   ASSERT_TRUE(converted) << describe(converted.error());
   EXPECT_EQ(stats.hands_retried, 1U);
   EXPECT_EQ(stats.hands_searched, 0U);
@@ -132,7 +132,7 @@ TEST(hand_search_test, search_stops_at_its_bound) {
   EXPECT_EQ(play_of(events).back(), "ryukyoku");
 
   ConversionStats stats;
-  ASSERT_TRUE(convert_log(log_of({hand}), &stats));
+  ASSERT_TRUE(convert_json_log(log_of({hand}), &stats));
   EXPECT_EQ(stats.hands_searched, 1U);
 }
 
@@ -144,7 +144,7 @@ TEST(hand_search_test, hand_past_the_bound_fails_with_its_first_error) {
   const DecodedHand decoded = decoded_of(hand);
   EXPECT_LT(attempt_bound(decoded), 2001U);
   ConversionStats stats;
-  auto converted = convert_log(log_of({hand}), &stats);
+  auto converted = convert_json_log(log_of({hand}), &stats);
   ASSERT_FALSE(converted);
   // The first attempt calls at the first 1p; seat 3 then has nothing to take.
   EXPECT_EQ(converted.error().kind, ConversionErrorKind::TakesExhausted);

@@ -10,7 +10,7 @@
 namespace kiroku::conv {
 namespace {
 
-using Kind = PlayAction::Kind;
+using Kind = XmlStep::Kind;
 
 // Seat s is dealt ids 13s..13s+12: seat 0 the 1m, 2m and 3m and a 4m, seat 1
 // three 4m, the four 5m (16 the red one), 6m and two 7m, seat 2 two 7m, 8m,
@@ -25,7 +25,7 @@ class Hand {
     }
   }
   Hand& step(Kind kind, std::uint8_t seat, TileId tile = 0) {
-    hand_.actions.push_back(PlayAction{.kind = kind, .seat = seat, .tile = tile});
+    hand_.actions.push_back(XmlStep{.kind = kind, .seat = seat, .tile = tile});
     return *this;
   }
   Hand& draw(std::uint8_t seat, TileId tile) { return step(Kind::Draw, seat, tile); }
@@ -33,17 +33,17 @@ class Hand {
   Hand& riichi(std::uint8_t seat) { return step(Kind::RiichiDeclared, seat); }
   Hand& meld(std::uint8_t seat, Meld meld) {
     hand_.actions.push_back(
-        PlayAction{.kind = Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand_.melds.size())});
+        XmlStep{.kind = Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand_.melds.size())});
     hand_.melds.push_back(meld);
     return *this;
   }
   Hand& win(std::uint8_t winner, std::uint8_t from) {
-    hand_.actions.push_back(PlayAction{.kind = Kind::Win, .index = static_cast<std::uint32_t>(hand_.wins.size())});
-    hand_.wins.push_back(PlayWin{.winner = winner, .from = from, .deltas = {1000, -1000, 0, 0}});
+    hand_.actions.push_back(XmlStep{.kind = Kind::Win, .index = static_cast<std::uint32_t>(hand_.wins.size())});
+    hand_.wins.push_back(XmlWin{.winner = winner, .from = from, .deltas = {1000, -1000, 0, 0}});
     return *this;
   }
-  Hand& abort(PlayDrawEnd::Kind kind) {
-    hand_.draw_end = PlayDrawEnd{.kind = kind};
+  Hand& abort(XmlDrawEnd::Kind kind) {
+    hand_.draw_end = XmlDrawEnd{.kind = kind};
     return step(Kind::Abort, 0);
   }
   Hand& indicators(std::vector<TileId> ids) {
@@ -53,8 +53,8 @@ class Hand {
 
   // The hand's events as texts, or the error's description.
   std::vector<std::string> texts() const {
-    const PreparedPlayLog log{.names = {"a", "b", "c", "d"}, .hands = {hand_}, .aka_flag = true};
-    const auto events = convert_play_log(log);
+    const PreparedXmlLog log{.names = {"a", "b", "c", "d"}, .hands = {hand_}, .aka_flag = true};
+    const auto events = convert_xml_log(log);
     if (!events) return {describe(events.error())};
     std::vector<std::string> out;
     for (std::size_t i = 1; i + 1 < events->size(); ++i) out.push_back(*encode_event((*events)[i]));
@@ -66,7 +66,7 @@ class Hand {
   }
 
  private:
-  PlayHand hand_;
+  XmlHand hand_;
 };
 
 Meld pon(std::array<TileId, 3> tiles, TileId claimed, std::uint8_t from) {
@@ -131,7 +131,7 @@ TEST(play_converter_test, an_added_kan_lists_the_pons_tiles_with_the_claimed_one
   hand.draw(2, 111).meld(
       2,
       Meld{.kind = Meld::Kind::Kakan, .from = 1, .tiles = {37, 38, 39}, .tile_count = 3, .claimed = 39, .added = 36});
-  const auto texts = hand.draw(2, 112).discard(2, 112).abort(PlayDrawEnd::Kind::Exhaustive).texts();
+  const auto texts = hand.draw(2, 112).discard(2, 112).abort(XmlDrawEnd::Kind::Exhaustive).texts();
   const auto kakan = std::find_if(texts.begin(), texts.end(), [](const auto& t) { return t.find("kakan") != t.npos; });
   ASSERT_NE(kakan, texts.end());
   EXPECT_EQ(*kakan, R"({"type":"kakan","actor":2,"pai":"1p","consumed":["1p","1p","1p"]})");
@@ -147,7 +147,7 @@ TEST(play_converter_test, a_four_riichi_draw_accepts_the_fourth_riichi) {
     if (seat < 3) hand.step(Kind::RiichiAccepted, seat);
   }
   // Tenhou writes the fourth acceptance too; without it the draw accepts it.
-  const auto texts = hand.abort(PlayDrawEnd::Kind::FourRiichi).texts();
+  const auto texts = hand.abort(XmlDrawEnd::Kind::FourRiichi).texts();
   ASSERT_GE(texts.size(), 4U);
   EXPECT_EQ(texts[texts.size() - 4], R"({"type":"dahai","actor":3,"pai":"8s","tsumogiri":true})");
   EXPECT_EQ(texts[texts.size() - 3], R"({"type":"reach_accepted","actor":3})");

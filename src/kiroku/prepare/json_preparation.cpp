@@ -1,4 +1,4 @@
-#include "kiroku/prepare/preparation.h"
+#include "kiroku/prepare/json_preparation.h"
 
 #include <array>
 #include <utility>
@@ -28,14 +28,6 @@ std::uint8_t seat_from_number(const JsonValue& value) noexcept {
 
 }  // namespace
 
-std::string_view describe(PrepareError error) noexcept {
-  switch (error) {
-    case PrepareError::ThreePlayerGame: return "three-player games are not supported";
-    case PrepareError::InvalidWinEntry: return "a win's detail list lacks the winner or the target";
-  }
-  return "invalid log";
-}
-
 std::expected<HandResult, PrepareError> reduce_hand_result(std::vector<ResultItem>&& items) {
   const auto* label = items.empty() ? nullptr : std::get_if<std::string>(&items.front());
   if (label == nullptr) return Draw{};
@@ -59,19 +51,19 @@ std::expected<HandResult, PrepareError> reduce_hand_result(std::vector<ResultIte
   return wins;
 }
 
-std::expected<PreparedLog, PrepareError> prepare_log(RawLog&& raw) {
+std::expected<PreparedJsonLog, PrepareError> prepare_json_log(JsonLog&& raw) {
   const std::string_view rule_text = raw.rule.disp;
   if (contains(rule_text, kThree) || contains(rule_text, "3-Player")) {
     return std::unexpected(PrepareError::ThreePlayerGame);
   }
-  PreparedLog prepared;
+  PreparedJsonLog prepared;
   prepared.kyoku_first = contains(rule_text, kEast) || contains(rule_text, "East") ? 4 : 0;
   const Rule& rule = raw.rule;
   prepared.aka_flag = (rule.aka | rule.aka51 | rule.aka52 | rule.aka53) != 0;
   prepared.names = std::move(raw.name);
 
   prepared.hands.reserve(raw.log.size());
-  for (HandEntry& entry : raw.log) {
+  for (JsonHand& entry : raw.log) {
     auto result = reduce_hand_result(std::move(entry.result));
     if (!result) return std::unexpected(result.error());
     prepared.hands.push_back(PreparedHand{

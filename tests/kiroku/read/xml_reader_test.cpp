@@ -1,4 +1,4 @@
-#include "kiroku/read/xml_log_reader.h"
+#include "kiroku/read/xml_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +27,9 @@ std::string mjlog(std::string_view body, std::string_view go = R"(<GO type="169"
   return "<mjloggm ver=\"2.3\">" + std::string(go) + std::string(kNames) + std::string(body) + "</mjloggm>";
 }
 
-std::expected<PlayLog, ReadError> read(const std::string& text) {
+std::expected<XmlLog, ReadError> read(const std::string& text) {
   PaddedText padded = PaddedText::copy_of(text);
-  return read_play_log(padded);
+  return read_xml_log(padded);
 }
 
 std::string error_of(const std::string& text) {
@@ -37,7 +37,7 @@ std::string error_of(const std::string& text) {
   return log ? std::string("(read)") : log.error().message;
 }
 
-TEST(xml_log_reader_test, reads_names_hands_steps_and_results) {
+TEST(xml_reader_test, reads_names_hands_steps_and_results) {
   const auto log = read(mjlog(std::string(kInit) +
                               R"(<U52/><E52/><N who="2" m="54431"/><REACH who="1" step="1"/><DORA hai="134"/>)"
                               R"(<AGARI who="3" fromWho="1" sc="250,-80,0,0,300,0,250,80" doraHaiUra="133,132"/>)"
@@ -47,42 +47,42 @@ TEST(xml_log_reader_test, reads_names_hands_steps_and_results) {
   EXPECT_EQ(log->game_type, 169);
   EXPECT_EQ(log->names, (std::array<std::string, 4>{"さくら", "B", "C", "D&E"}));  // a later <UN> is a reconnection
   ASSERT_EQ(log->hands.size(), 1U);
-  const PlayHand& hand = log->hands[0];
+  const XmlHand& hand = log->hands[0];
   EXPECT_EQ(hand.id, (HandId{.hand_index = 5, .honba = 1, .deposits = 2}));
   EXPECT_EQ(hand.scores, (Scores{25000, -1200, 30000, 25000}));
   EXPECT_EQ(hand.dealer, 1);
   EXPECT_EQ(hand.dora_indicators, (std::vector<TileId>{135, 134}));
   EXPECT_EQ(hand.ura_indicators, (std::vector<TileId>{133, 132}));  // the first win that shows any
   EXPECT_EQ(hand.starting_hands[3][12], 51);
-  using Kind = PlayAction::Kind;
-  EXPECT_EQ(hand.actions, (std::vector<PlayAction>{{Kind::Draw, 1, 52, 0},
+  using Kind = XmlStep::Kind;
+  EXPECT_EQ(hand.actions, (std::vector<XmlStep>{{Kind::Draw, 1, 52, 0},
                                                    {Kind::Discard, 1, 52, 0},
                                                    {Kind::Meld, 2, 0, 0},
                                                    {Kind::RiichiDeclared, 1, 0, 0},
                                                    {Kind::Win, 0, 0, 0},
                                                    {Kind::Win, 0, 0, 1}}));
   ASSERT_EQ(hand.wins.size(), 2U);
-  EXPECT_EQ(hand.wins[0], (PlayWin{.winner = 3, .from = 1, .deltas = {-8000, 0, 0, 8000}}));
+  EXPECT_EQ(hand.wins[0], (XmlWin{.winner = 3, .from = 1, .deltas = {-8000, 0, 0, 8000}}));
   EXPECT_EQ(hand.melds.at(0).kind, Meld::Kind::Chi);
 }
 
-TEST(xml_log_reader_test, a_three_player_game_is_read_no_further_than_its_type) {
+TEST(xml_reader_test, a_three_player_game_is_read_no_further_than_its_type) {
   const auto log = read(mjlog("<INIT seed=\"nonsense\"/><T999/>", R"(<GO type="185"/>)"));
   ASSERT_TRUE(log) << log.error().message;
   EXPECT_EQ(log->game_type, 185);
   EXPECT_TRUE(log->hands.empty());
 }
 
-TEST(xml_log_reader_test, draws_and_the_end_of_the_hand) {
+TEST(xml_reader_test, draws_and_the_end_of_the_hand) {
   const auto log =
       read(mjlog(std::string(kInit) + R"(<T0/><RYUUKYOKU type="reach4" sc="250,0,0,0,300,0,250,0"/><BYE who="1"/>)"
                                       R"(<TAIKYOKU oya="0"/><SOMETHING new="1"/>)"));
   ASSERT_TRUE(log) << log.error().message;
-  EXPECT_EQ(log->hands[0].draw_end.kind, PlayDrawEnd::Kind::FourRiichi);
-  EXPECT_EQ(log->hands[0].actions.back().kind, PlayAction::Kind::Abort);
+  EXPECT_EQ(log->hands[0].draw_end.kind, XmlDrawEnd::Kind::FourRiichi);
+  EXPECT_EQ(log->hands[0].actions.back().kind, XmlStep::Kind::Abort);
 }
 
-TEST(xml_log_reader_test, every_refusal_names_the_element_and_its_place) {
+TEST(xml_reader_test, every_refusal_names_the_element_and_its_place) {
   struct Case {
     std::string text;
     std::string message;
@@ -123,7 +123,7 @@ TEST(xml_log_reader_test, every_refusal_names_the_element_and_its_place) {
   }
 }
 
-TEST(xml_log_reader_test, the_format_is_told_by_the_first_element) {
+TEST(xml_reader_test, the_format_is_told_by_the_first_element) {
   EXPECT_EQ(detect_log_format("<mjloggm ver=\"2.3\">"), LogFormat::TenhouXml);
   EXPECT_EQ(detect_log_format(" \r\n\t<mjloggm>"), LogFormat::TenhouXml);
   EXPECT_EQ(detect_log_format("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mjloggm/>"), LogFormat::TenhouXml);

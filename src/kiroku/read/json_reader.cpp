@@ -1,4 +1,4 @@
-#include "kiroku/read/log_reader.h"
+#include "kiroku/read/json_reader.h"
 
 #include <algorithm>  // all_of
 #include <array>
@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "kiroku/read/log_keys.h"
-#include "kiroku/read/on_demand_reader.h"
+#include "kiroku/read/json_keys.h"
+#include "kiroku/read/json_reader_detail.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {
@@ -115,7 +115,7 @@ bool take_flat(const std::vector<FlatEntry>& entries, std::vector<T>& out, Conve
 // ---------------------------------------------------------------------------
 // Strings, tiles and null
 
-bool LogReader::read_string(od::value& value, std::string& out) {
+bool JsonReader::read_string(od::value& value, std::string& out) {
   std::string_view text;
   const error_code e = value.get_string().get(text);
   if (e == simdjson::SUCCESS) {
@@ -126,7 +126,7 @@ bool LogReader::read_string(od::value& value, std::string& out) {
   return fail_json(e);
 }
 
-bool LogReader::read_tile(od::value& value, Tile& out) {
+bool JsonReader::read_tile(od::value& value, Tile& out) {
   std::uint8_t code = 0;
   if (!read_u8(value, code)) return false;
   if (const auto tile = tile_from_code(code)) {
@@ -136,7 +136,7 @@ bool LogReader::read_tile(od::value& value, Tile& out) {
   return fail(invalid_tile_code_message(code));
 }
 
-bool LogReader::is_null(od::value& value, bool& null) {
+bool JsonReader::is_null(od::value& value, bool& null) {
   // is_null() reports a token that starts like null but is not as an error.
   if (value.is_null().get(null) != simdjson::SUCCESS) return fail_syntax("invalid literal");
   return true;
@@ -146,7 +146,7 @@ bool LogReader::is_null(od::value& value, bool& null) {
 // Lists and fixed-length arrays
 
 template <typename T, typename ReadElement>
-bool LogReader::read_list(od::value& value, std::vector<T>& out, ReadElement read_element) {
+bool JsonReader::read_list(od::value& value, std::vector<T>& out, ReadElement read_element) {
   od::array_iterator it;
   if (!open_array(value, "a sequence", it)) return false;
   Elements elements(it);
@@ -160,7 +160,7 @@ bool LogReader::read_list(od::value& value, std::vector<T>& out, ReadElement rea
 }
 
 template <typename ReadElement>
-bool LogReader::read_exactly(od::value& value, std::size_t count, std::string_view name, std::string_view length_text,
+bool JsonReader::read_exactly(od::value& value, std::size_t count, std::string_view name, std::string_view length_text,
                              ReadElement read_element) {
   od::array_iterator it;
   if (!open_array(value, name, it)) return false;
@@ -180,7 +180,7 @@ bool LogReader::read_exactly(od::value& value, std::size_t count, std::string_vi
 // ---------------------------------------------------------------------------
 // List entries
 
-bool LogReader::read_action_item(od::value& value, int level, ActionItem& out) {
+bool JsonReader::read_action_item(od::value& value, int level, ActionItem& out) {
   std::uint64_t code = 0;
   if (value.get_uint64().get(code) == simdjson::SUCCESS) {
     if (code > std::numeric_limits<std::uint8_t>::max()) return fail(kNoActionItem);
@@ -211,7 +211,7 @@ bool LogReader::read_action_item(od::value& value, int level, ActionItem& out) {
   }
 }
 
-bool LogReader::read_result_item(od::value& value, int level, ResultItem& out) {
+bool JsonReader::read_result_item(od::value& value, int level, ResultItem& out) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   if (type == od::json_type::string) {
@@ -229,7 +229,7 @@ bool LogReader::read_result_item(od::value& value, int level, ResultItem& out) {
 // within the 32-bit range, and a list of generic values otherwise.  The
 // elements are read once: integers are held back until the entry can no
 // longer be four score changes, then it continues as generic values.
-bool LogReader::read_result_array(od::value& value, int level, ResultItem& out) {
+bool JsonReader::read_result_array(od::value& value, int level, ResultItem& out) {
   if (level >= kMaxNesting) return fail_nesting();
   if (scan_flat(value)) {
     if (flat_.size() == kSeatCount && std::all_of(flat_.begin(), flat_.end(), [](const FlatEntry& entry) {
@@ -300,7 +300,7 @@ bool LogReader::read_result_array(od::value& value, int level, ResultItem& out) 
 // listed key met twice fails before its value is looked at, and other
 // members are skipped.
 template <std::size_t N, typename ReadField>
-bool LogReader::read_record_object(od::value& value, const std::array<std::string_view, N>& keys,
+bool JsonReader::read_record_object(od::value& value, const std::array<std::string_view, N>& keys,
                                    std::array<bool, N>& seen, ReadField read_field) {
   od::object object;
   if (const error_code e = value.get_object().get(object)) return fail_json(e);
@@ -326,7 +326,7 @@ bool LogReader::read_record_object(od::value& value, const std::array<std::strin
 }
 
 template <typename T, typename ReadValue>
-bool LogReader::read_optional(od::value& value, std::optional<T>& out, ReadValue read_value) {
+bool JsonReader::read_optional(od::value& value, std::optional<T>& out, ReadValue read_value) {
   bool null = false;
   if (!is_null(value, null)) return false;
   if (null) {
@@ -336,7 +336,7 @@ bool LogReader::read_optional(od::value& value, std::optional<T>& out, ReadValue
   return read_value(value, out.emplace());
 }
 
-bool LogReader::read_hand_id(od::value& value, HandId& out) {
+bool JsonReader::read_hand_id(od::value& value, HandId& out) {
   if (std::array<std::uint8_t, 3> id{}; scan_flat(value) && take_flat(flat_, id, u8_of)) {
     out = HandId{id[0], id[1], id[2]};
     return true;
@@ -348,7 +348,7 @@ bool LogReader::read_hand_id(od::value& value, HandId& out) {
                       });
 }
 
-bool LogReader::read_hand(od::value& value, int level, HandEntry& out) {
+bool JsonReader::read_hand(od::value& value, int level, JsonHand& out) {
   const int entry_level = level + 2;  // inside the hand's lists
   // Lists go into vectors of their exact size: one allocation per list, and
   // no slack kept.  A flat list is counted before anything is stored; one
@@ -397,7 +397,7 @@ bool LogReader::read_hand(od::value& value, int level, HandEntry& out) {
             });
           default: break;
         }
-        SeatRecord& seat = out.seats[(i - 4) / 3];
+        JsonSeat& seat = out.seats[(i - 4) / 3];
         switch ((i - 4) % 3) {
           case 0:
             if (scan_flat(element) && take_flat(flat_, seat.hand, tile_of)) return true;
@@ -409,7 +409,7 @@ bool LogReader::read_hand(od::value& value, int level, HandEntry& out) {
       });
 }
 
-bool LogReader::read_rule_field(std::size_t index, od::value& value, Rule& out) {
+bool JsonReader::read_rule_field(std::size_t index, od::value& value, Rule& out) {
   switch (index) {
     case 0: return read_string(value, out.disp);
     case 1: return read_u8(value, out.aka);
@@ -419,7 +419,7 @@ bool LogReader::read_rule_field(std::size_t index, od::value& value, Rule& out) 
   }
 }
 
-bool LogReader::read_rule(od::value& value, Rule& out) {
+bool JsonReader::read_rule(od::value& value, Rule& out) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   if (type == od::json_type::array) {
@@ -444,7 +444,7 @@ bool LogReader::read_rule(od::value& value, Rule& out) {
                             [&](std::size_t index, od::value& field) { return read_rule_field(index, field, out); });
 }
 
-bool LogReader::read_raw_log_field(std::size_t index, od::value& value, RawLog& out) {
+bool JsonReader::read_json_log_field(std::size_t index, od::value& value, JsonLog& out) {
   const auto read_text = [&](od::value& element, std::string& text) { return read_string(element, text); };
   const auto read_texts = [&](od::value& list, std::vector<std::string>& texts) {
     return read_list(list, texts, read_text);
@@ -453,7 +453,7 @@ bool LogReader::read_raw_log_field(std::size_t index, od::value& value, RawLog& 
     case 0:
       out.log.reserve(16);
       return read_list(value, out.log,
-                       [&](od::value& element, HandEntry& hand) { return read_hand(element, kHandLevel, hand); });
+                       [&](od::value& element, JsonHand& hand) { return read_hand(element, kHandLevel, hand); });
     case 1:
       return read_exactly(value, kSeatCount, "an array of length 4", "an array of length 4",
                           [&](od::value& element, std::size_t i) { return read_string(element, out.name[i]); });
@@ -470,29 +470,29 @@ bool LogReader::read_raw_log_field(std::size_t index, od::value& value, RawLog& 
   }
 }
 
-bool LogReader::read_raw_log_object(od::value& value, RawLog& out) {
-  std::array<bool, kRawLogKeys.size()> seen{};
-  if (!read_record_object(value, kRawLogKeys, seen,
-                          [&](std::size_t index, od::value& field) { return read_raw_log_field(index, field, out); })) {
+bool JsonReader::read_json_log_object(od::value& value, JsonLog& out) {
+  std::array<bool, kJsonLogKeys.size()> seen{};
+  if (!read_record_object(value, kJsonLogKeys, seen,
+                          [&](std::size_t index, od::value& field) { return read_json_log_field(index, field, out); })) {
     return false;
   }
   // Settled in declaration order: `log`, `name` and `rule` are required;
   // the optional fields are already absent.
   for (std::size_t i = 0; i < 3; ++i) {
-    if (!seen[i]) return fail("missing field `" + std::string(kRawLogKeys[i]) + "`");
+    if (!seen[i]) return fail("missing field `" + std::string(kJsonLogKeys[i]) + "`");
   }
   return true;
 }
 
-bool LogReader::read_raw_log_array(od::value& value, RawLog& out) {
-  return read_exactly(value, kRawLogKeys.size(), "struct RawLog", "struct RawLog with 8 elements",
-                      [&](od::value& element, std::size_t i) { return read_raw_log_field(i, element, out); });
+bool JsonReader::read_json_log_array(od::value& value, JsonLog& out) {
+  return read_exactly(value, kJsonLogKeys.size(), "struct RawLog", "struct RawLog with 8 elements",
+                      [&](od::value& element, std::size_t i) { return read_json_log_field(i, element, out); });
 }
 
 // A document that is not an array or object is refused by its kind; the
 // kind is found by reading the first value alone, so that text after it
 // does not hide the complaint.
-bool LogReader::describe_root_scalar(od::document& doc) {
+bool JsonReader::describe_root_scalar(od::document& doc) {
   std::string_view token;
   if (const error_code e = doc.raw_json_token().get(token)) return fail_json(e);
   const simdjson::padded_string wrapped("[" + std::string(token) + "]");
@@ -510,7 +510,7 @@ bool LogReader::describe_root_scalar(od::document& doc) {
   return fail_type(element, "struct RawLog");
 }
 
-bool LogReader::read_document(od::document& doc, RawLog& out) {
+bool JsonReader::read_document(od::document& doc, JsonLog& out) {
   od::json_type type{};
   if (const error_code e = doc.type().get(type)) return fail_json(e);
   if (type != od::json_type::object && type != od::json_type::array) return describe_root_scalar(doc);
@@ -522,7 +522,7 @@ bool LogReader::read_document(od::document& doc, RawLog& out) {
   // no JSON token starts with.
   od::value root;
   if (const error_code e = doc.get_value().get(root)) return fail_json(e);
-  const bool ok = type == od::json_type::object ? read_raw_log_object(root, out) : read_raw_log_array(root, out);
+  const bool ok = type == od::json_type::object ? read_json_log_object(root, out) : read_json_log_array(root, out);
   if (!ok) return false;
 
   const char* rest = nullptr;
@@ -531,7 +531,7 @@ bool LogReader::read_document(od::document& doc, RawLog& out) {
   return true;
 }
 
-std::expected<RawLog, ReadError> LogReader::read(const PaddedText& text) {
+std::expected<JsonLog, ReadError> JsonReader::read(const PaddedText& text) {
   const std::string_view view = text.view();
   const std::size_t start = view.find_first_not_of(" \t\n\r");
   if (start == std::string_view::npos) return std::unexpected(ReadError{"malformed JSON: EOF while parsing a value"});
@@ -549,14 +549,14 @@ std::expected<RawLog, ReadError> LogReader::read(const PaddedText& text) {
     fail_json(e);
     return std::unexpected(ReadError{std::move(error_)});
   }
-  RawLog log;
+  JsonLog log;
   if (!read_document(doc, log)) return std::unexpected(ReadError{std::move(error_)});
   return log;
 }
 
 }  // namespace detail
 
-std::expected<RawLog, ReadError> read_raw_log(const PaddedText& text) {
+std::expected<JsonLog, ReadError> read_json_log(const PaddedText& text) {
   // A parser's buffers grow with the longest text it has read.  One parser
   // per thread keeps them between calls for game-sized texts; a larger text
   // gets a parser of its own, so that its buffers go with it rather than
@@ -564,10 +564,10 @@ std::expected<RawLog, ReadError> read_raw_log(const PaddedText& text) {
   constexpr std::size_t kLargestReusedCapacity = std::size_t{1} << 20;
   if (text.size() > kLargestReusedCapacity) {
     detail::od::parser parser;
-    return detail::LogReader(parser).read(text);
+    return detail::JsonReader(parser).read(text);
   }
   thread_local detail::od::parser reused_parser;
-  return detail::LogReader(reused_parser).read(text);
+  return detail::JsonReader(reused_parser).read(text);
 }
 
 }  // namespace kiroku

@@ -1,5 +1,5 @@
 // The log reader's own declarations, shared by the .cpp files of this
-// folder and by nothing else: the other stages include log_reader.h, and
+// folder and by nothing else: the other stages include json_reader.h, and
 // simdjson stays behind it.
 #pragma once
 
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "kiroku/json_value.h"
-#include "kiroku/log_record.h"
-#include "kiroku/read/log_reader.h"
+#include "kiroku/json_log.h"
+#include "kiroku/read/json_reader.h"
 #include "kiroku/read/read_messages.h"
 
 namespace kiroku::detail {
@@ -136,17 +136,17 @@ struct FlatEntry {
 // ---------------------------------------------------------------------------
 // The reader
 
-// Reads one document into a RawLog.  Each member reads one kind of value
+// Reads one document into a JsonLog.  Each member reads one kind of value
 // and returns false at the first failure, with its message in error_; the
 // members are defined by job: numbers.cpp, generic_values.cpp (values of
 // any kind), skipped_values.cpp (members no record lists), flat_lists.cpp
-// (a hand's usual lists, straight from the text) and log_reader.cpp (the
+// (a hand's usual lists, straight from the text) and json_reader.cpp (the
 // records and the document).
-class LogReader {
+class JsonReader {
  public:
-  explicit LogReader(od::parser& parser) : parser_(parser) {}
+  explicit JsonReader(od::parser& parser) : parser_(parser) {}
 
-  std::expected<RawLog, ReadError> read(const PaddedText& text);
+  std::expected<JsonLog, ReadError> read(const PaddedText& text);
 
  private:
   // --- failure --------------------------------------------------------
@@ -208,13 +208,13 @@ class LogReader {
   template <std::size_t N, typename ReadField>
   bool read_record_object(od::value& value, const std::array<std::string_view, N>& keys, std::array<bool, N>& seen,
                           ReadField read_field);
-  bool read_document(od::document& doc, RawLog& out);
-  bool read_raw_log_object(od::value& value, RawLog& out);
-  bool read_raw_log_array(od::value& value, RawLog& out);
-  bool read_raw_log_field(std::size_t index, od::value& value, RawLog& out);
+  bool read_document(od::document& doc, JsonLog& out);
+  bool read_json_log_object(od::value& value, JsonLog& out);
+  bool read_json_log_array(od::value& value, JsonLog& out);
+  bool read_json_log_field(std::size_t index, od::value& value, JsonLog& out);
   bool read_rule(od::value& value, Rule& out);
   bool read_rule_field(std::size_t index, od::value& value, Rule& out);
-  bool read_hand(od::value& value, int level, HandEntry& out);
+  bool read_hand(od::value& value, int level, JsonHand& out);
   bool read_hand_id(od::value& value, HandId& out);
   bool read_action_item(od::value& value, int level, ActionItem& out);
   bool read_result_item(od::value& value, int level, ResultItem& out);

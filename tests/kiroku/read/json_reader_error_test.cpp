@@ -1,8 +1,8 @@
-#include "kiroku/read/log_reader.h"
+#include "kiroku/read/json_reader.h"
 
 #include <gtest/gtest.h>
 
-#include "log_documents.h"
+#include "json_documents.h"
 
 #include <filesystem>
 #include <fstream>
@@ -19,7 +19,7 @@ namespace {
 
 // The reader's message for `text`, or "<accepted>".
 std::string error_of(std::string_view text) {
-  auto log = read_raw_log(PaddedText::copy_of(text));
+  auto log = read_json_log(PaddedText::copy_of(text));
   return log ? std::string("<accepted>") : log.error().message;
 }
 
@@ -61,7 +61,7 @@ void expect_json_layer_errors(const std::vector<std::string>& texts) {
   }
 }
 
-TEST(log_reader_error_test, required_fields_missing_name_the_first_in_declaration_order) {
+TEST(json_reader_error_test, required_fields_missing_name_the_first_in_declaration_order) {
   expect_messages({
       {R"({"name":["A","B","C","D"],"rule":{}})", "missing field `log`"},
       {R"({"name":["A","B","C","D"]})", "missing field `log`"},
@@ -74,7 +74,7 @@ TEST(log_reader_error_test, required_fields_missing_name_the_first_in_declaratio
   });
 }
 
-TEST(log_reader_error_test, a_listed_key_may_not_repeat) {
+TEST(json_reader_error_test, a_listed_key_may_not_repeat) {
   expect_messages({
       {document_with_members(R"(,"name":["A","B","C","D"])"), "duplicate field `name`"},
       // Refused before the second value is read, even a malformed one.
@@ -88,7 +88,7 @@ TEST(log_reader_error_test, a_listed_key_may_not_repeat) {
   EXPECT_EQ(error_of(document_with_members(R"(,"x":1,"x":2,"x":{})")), "<accepted>");
 }
 
-TEST(log_reader_error_test, type_messages_describe_the_value_found) {
+TEST(json_reader_error_test, type_messages_describe_the_value_found) {
   expect_messages({
       {document_with_rule(R"({"disp":null})"), "invalid type: null, expected a string"},
       {document_with_rule(R"({"disp":5})"), "invalid type: integer `5`, expected a string"},
@@ -125,7 +125,7 @@ TEST(log_reader_error_test, type_messages_describe_the_value_found) {
   });
 }
 
-TEST(log_reader_error_test, integer_fields_take_only_integer_literals_in_range) {
+TEST(json_reader_error_test, integer_fields_take_only_integer_literals_in_range) {
   expect_messages({
       {document_with_rule(R"({"aka":256})"), "invalid value: integer `256`, expected u8"},
       {document_with_rule(R"({"aka":-1})"), "invalid value: integer `-1`, expected u8"},
@@ -151,7 +151,7 @@ TEST(log_reader_error_test, integer_fields_take_only_integer_literals_in_range) 
   });
 }
 
-TEST(log_reader_error_test, tile_positions_take_only_tile_codes) {
+TEST(json_reader_error_test, tile_positions_take_only_tile_codes) {
   expect_messages({
       {document_with_hand(hand_entry({{2, "[60]"}})), invalid_tile_code_message(60)},
       {document_with_hand(hand_entry({{3, "[11,54]"}})), invalid_tile_code_message(54)},
@@ -169,7 +169,7 @@ TEST(log_reader_error_test, tile_positions_take_only_tile_codes) {
             "27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38, 39, 41, 42, 43, 44, 45, 46, 47, 51, 52, 53");
 }
 
-TEST(log_reader_error_test, fixed_length_arrays_refuse_fewer_elements_by_length) {
+TEST(json_reader_error_test, fixed_length_arrays_refuse_fewer_elements_by_length) {
   expect_messages({
       {R"({"log":[],"name":["A","B","C"],"rule":{}})", "invalid length 3, expected an array of length 4"},
       {R"({"log":[],"name":[],"rule":{}})", "invalid length 0, expected an array of length 4"},
@@ -186,7 +186,7 @@ TEST(log_reader_error_test, fixed_length_arrays_refuse_fewer_elements_by_length)
   });
 }
 
-TEST(log_reader_error_test, fixed_length_arrays_fail_at_an_extra_element) {
+TEST(json_reader_error_test, fixed_length_arrays_fail_at_an_extra_element) {
   // The extra element is never looked at: a malformed one fails the same way.
   for (const std::string extra : {"1", "tru"}) {
     SCOPED_TRACE(extra);
@@ -204,7 +204,7 @@ TEST(log_reader_error_test, fixed_length_arrays_fail_at_an_extra_element) {
             std::string::npos);
 }
 
-TEST(log_reader_error_test, action_items_outside_every_alternative_are_refused) {
+TEST(json_reader_error_test, action_items_outside_every_alternative_are_refused) {
   const std::string message = "data did not match any variant of untagged enum ActionItem";
   for (const std::string entry : {"-1", "256", "11.0", "-0", "1e2", "-9223372036854775809", "99999999999999999999999",
                                   "null", "true", "false", "[]", "[11]", "{}", R"({"a":1})"}) {
@@ -214,7 +214,7 @@ TEST(log_reader_error_test, action_items_outside_every_alternative_are_refused) 
   }
 }
 
-TEST(log_reader_error_test, result_items_that_are_neither_string_nor_array_are_refused) {
+TEST(json_reader_error_test, result_items_that_are_neither_string_nor_array_are_refused) {
   const std::string message = "data did not match any variant of untagged enum ResultItem";
   for (const std::string entry : {"5", "-1.5", "null", "true", "{}", R"({"a":[1]})"}) {
     SCOPED_TRACE(entry);
@@ -222,7 +222,7 @@ TEST(log_reader_error_test, result_items_that_are_neither_string_nor_array_are_r
   }
 }
 
-TEST(log_reader_error_test, list_entries_are_read_whole_before_they_are_matched) {
+TEST(json_reader_error_test, list_entries_are_read_whole_before_they_are_matched) {
   // A syntax error inside an entry that matches no alternative is reported
   // as such, not as a mismatch; so is a number out of double range.
   expect_json_layer_errors({
@@ -239,7 +239,7 @@ TEST(log_reader_error_test, list_entries_are_read_whole_before_they_are_matched)
   });
 }
 
-TEST(log_reader_error_test, containers_nested_128_levels_deep_are_refused) {
+TEST(json_reader_error_test, containers_nested_128_levels_deep_are_refused) {
   // A result entry is at level 5, so 123 arrays inside it reach level 128.
   const auto result_nested = [](int arrays_inside) {
     return document_with_hand(hand_entry({{16, "[[" + std::string(static_cast<std::size_t>(arrays_inside), '[') +
@@ -261,7 +261,7 @@ TEST(log_reader_error_test, containers_nested_128_levels_deep_are_refused) {
             "data did not match any variant of untagged enum ActionItem");
 }
 
-TEST(log_reader_error_test, skipped_values_are_checked_for_syntax) {
+TEST(json_reader_error_test, skipped_values_are_checked_for_syntax) {
   expect_json_layer_errors({
       document_with_members(R"(,"title":[tru])"),
       document_with_members(R"(,"title":nul)"),
@@ -285,7 +285,7 @@ TEST(log_reader_error_test, skipped_values_are_checked_for_syntax) {
   });
 }
 
-TEST(log_reader_error_test, malformed_strings_in_read_fields_are_refused) {
+TEST(json_reader_error_test, malformed_strings_in_read_fields_are_refused) {
   expect_json_layer_errors({
       R"({"log":[],"name":["A","B","C","\ud800"],"rule":{}})",
       R"({"log":[],"name":["A","B","C","\q"],"rule":{}})",
@@ -299,7 +299,7 @@ TEST(log_reader_error_test, malformed_strings_in_read_fields_are_refused) {
   });
 }
 
-TEST(log_reader_error_test, the_document_is_one_value_with_only_whitespace_around_it) {
+TEST(json_reader_error_test, the_document_is_one_value_with_only_whitespace_around_it) {
   const std::string valid = document_with_members("");
   expect_json_layer_errors({
       "",
@@ -326,7 +326,7 @@ TEST(log_reader_error_test, the_document_is_one_value_with_only_whitespace_aroun
   });
 }
 
-TEST(log_reader_error_test, every_truncation_of_a_document_is_refused) {
+TEST(json_reader_error_test, every_truncation_of_a_document_is_refused) {
   const std::string text = document_with_hand(
       hand_entry({{5, R"([11,60,"c123456"])"}, {16, R"(["和了",[0,-8000,8000,0],[1,0,1,"x",{"k":[null,true]}]])"}}));
   ASSERT_EQ(error_of(text), "<accepted>");
@@ -337,7 +337,7 @@ TEST(log_reader_error_test, every_truncation_of_a_document_is_refused) {
   }
 }
 
-TEST(log_reader_error_test, three_player_record_fails_on_its_empty_fourth_hand) {
+TEST(json_reader_error_test, three_player_record_fails_on_its_empty_fourth_hand) {
   // The three-player record leaves the fourth seat's lists empty, and a
   // starting hand must hold 13 tiles.
   const std::filesystem::path path = std::filesystem::path(KIROKU_CORPUS_DIR) / "sanma" / "nnkr-sanma-1.json";

@@ -1,12 +1,12 @@
-#include "kiroku/prepare/play_preparation.h"
+#include "kiroku/prepare/xml_preparation.h"
 
 #include <utility>
 
 namespace kiroku {
 
-std::expected<PreparedPlayLog, PrepareError> prepare_play_log(PlayLog&& log) {
+std::expected<PreparedXmlLog, PrepareError> prepare_xml_log(XmlLog&& log) {
   if ((log.game_type & game_type::kThreePlayer) != 0) return std::unexpected(PrepareError::ThreePlayerGame);
-  return PreparedPlayLog{
+  return PreparedXmlLog{
       .names = std::move(log.names),
       .hands = std::move(log.hands),
       .aka_flag = (log.game_type & game_type::kNoRedFives) == 0,

@@ -40,22 +40,22 @@ struct HandId {
 };
 
 // What one seat holds in a hand entry.
-struct SeatRecord {
+struct JsonSeat {
   StartingHand hand;
   std::vector<ActionItem> takes;     // draws and calls
   std::vector<ActionItem> discards;  // discards, riichi, added and closed kans
-  friend bool operator==(const SeatRecord&, const SeatRecord&) = default;
+  friend bool operator==(const JsonSeat&, const JsonSeat&) = default;
 };
 
 // One hand (kyoku): the 17-element array of the log.
-struct HandEntry {
+struct JsonHand {
   HandId id;
   Scores scores{};
   std::vector<Tile> dora_indicators;
   std::vector<Tile> ura_indicators;
-  std::array<SeatRecord, kSeatCount> seats;
+  std::array<JsonSeat, kSeatCount> seats;
   std::vector<ResultItem> result;
-  friend bool operator==(const HandEntry&, const HandEntry&) = default;
+  friend bool operator==(const JsonHand&, const JsonHand&) = default;
 };
 
 struct Rule {
@@ -67,8 +67,8 @@ struct Rule {
   friend bool operator==(const Rule&, const Rule&) = default;
 };
 
-struct RawLog {
-  std::vector<HandEntry> log;
+struct JsonLog {
+  std::vector<JsonHand> log;
   std::array<std::string, kSeatCount> name;
   Rule rule;
   // Read and validated, but used by no later stage.
@@ -77,7 +77,7 @@ struct RawLog {
   std::optional<std::vector<std::string>> dan;
   std::optional<std::vector<double>> rate;
   std::optional<std::vector<std::string>> sx;
-  friend bool operator==(const RawLog&, const RawLog&) = default;
+  friend bool operator==(const JsonLog&, const JsonLog&) = default;
 };
 
 }  // namespace kiroku

@@ -1,8 +1,8 @@
-#include "kiroku/read/log_reader.h"
+#include "kiroku/read/json_reader.h"
 
 #include <gtest/gtest.h>
 
-#include "log_documents.h"
+#include "json_documents.h"
 
 #include <algorithm>
 #include <array>
@@ -22,7 +22,7 @@
 namespace kiroku {
 namespace {
 
-std::expected<RawLog, ReadError> read(std::string_view text) { return read_raw_log(PaddedText::copy_of(text)); }
+std::expected<JsonLog, ReadError> read(std::string_view text) { return read_json_log(PaddedText::copy_of(text)); }
 
 // A whole document around one hand entry.
 std::string document_with_hand(const std::string& hand) {
@@ -40,21 +40,21 @@ Tile tile(std::uint8_t code) { return *tile_from_code(code); }
 constexpr std::int32_t kI32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kI32Max = std::numeric_limits<std::int32_t>::max();
 
-RawLog read_ok(std::string_view text) {
+JsonLog read_ok(std::string_view text) {
   auto log = read(text);
   EXPECT_TRUE(log.has_value()) << (log ? "" : log.error().message) << "\n  in: " << text.substr(0, 300);
-  return log ? std::move(*log) : RawLog{};
+  return log ? std::move(*log) : JsonLog{};
 }
 
-const HandEntry& only_hand(const RawLog& log) {
-  static const HandEntry empty{};
+const JsonHand& only_hand(const JsonLog& log) {
+  static const JsonHand empty{};
   EXPECT_EQ(log.log.size(), 1u);
   return log.log.empty() ? empty : log.log.front();
 }
 
 // The one result entry of a hand whose result list is `[entry]`.
 ResultItem result_entry(const std::string& entry) {
-  const RawLog log = read_ok(document_with_hand(hand_entry({{16, "[" + entry + "]"}})));
+  const JsonLog log = read_ok(document_with_hand(hand_entry({{16, "[" + entry + "]"}})));
   const auto& result = only_hand(log).result;
   EXPECT_EQ(result.size(), 1u);
   return result.empty() ? ResultItem{} : result.front();
@@ -70,7 +70,7 @@ JsonValue number(std::uint64_t v) { return JsonValue{v}; }
 JsonValue negative(std::int64_t v) { return JsonValue{v}; }
 JsonValue floating(double v) { return JsonValue{v}; }
 
-TEST(log_reader_test, reads_every_position_of_a_hand_entry) {
+TEST(json_reader_test, reads_every_position_of_a_hand_entry) {
   const std::string text = document_with_hand(hand_entry({
       {0, "[7,2,1]"},
       {1, "[-2147483648,2147483647,0,-1200]"},
@@ -83,8 +83,8 @@ TEST(log_reader_test, reads_every_position_of_a_hand_entry) {
       {15, R"(["5151a51"])"},
       {16, R"(["和了",[0,-8000,8000,0],[1,0,1,"満貫8000点"]])"},
   }));
-  const RawLog log = read_ok(text);
-  const HandEntry& hand = only_hand(log);
+  const JsonLog log = read_ok(text);
+  const JsonHand& hand = only_hand(log);
 
   EXPECT_EQ(hand.id, (HandId{7, 2, 1}));
   EXPECT_EQ(hand.scores, (Scores{kI32Min, kI32Max, 0, -1200}));
@@ -112,9 +112,9 @@ TEST(log_reader_test, reads_every_position_of_a_hand_entry) {
   EXPECT_EQ(log.rule, (Rule{"般南喰赤", 1, 0, 0, 0}));
 }
 
-TEST(log_reader_test, member_order_and_unlisted_members_do_not_change_the_record) {
+TEST(json_reader_test, member_order_and_unlisted_members_do_not_change_the_record) {
   const std::string hand = hand_entry();
-  const RawLog expected = read_ok(document_with_hand(hand));
+  const JsonLog expected = read_ok(document_with_hand(hand));
   // Unlisted members of every kind, repeated, before, between and after
   // the listed ones; their values are only checked for syntax, so numbers
   // out of double range and escaped lone surrogates pass.
@@ -134,26 +134,26 @@ TEST(log_reader_test, member_order_and_unlisted_members_do_not_change_the_record
   }
 }
 
-TEST(log_reader_test, skipped_values_have_no_nesting_limit) {
+TEST(json_reader_test, skipped_values_have_no_nesting_limit) {
   const std::string arrays = std::string(100000, '[') + std::string(100000, ']');
   std::string objects;
   for (int i = 0; i < 50000; ++i) objects += R"({"k":)";
   objects += "0" + std::string(50000, '}');
-  const RawLog log = read_ok(document_with_members(",\"a\":" + arrays + ",\"b\":" + objects));
+  const JsonLog log = read_ok(document_with_members(",\"a\":" + arrays + ",\"b\":" + objects));
   EXPECT_TRUE(log.log.empty());
 }
 
-TEST(log_reader_test, keys_are_compared_after_unescaping) {
-  const RawLog log =
+TEST(json_reader_test, keys_are_compared_after_unescaping) {
+  const JsonLog log =
       read_ok(R"({"\u006cog":[],"n\u0061me":["A","B","C","D"],"rule":{"\u0061ka":2,"disp":"\u0041\n"}})");
   EXPECT_EQ(log.rule.aka, 2);
   EXPECT_EQ(log.rule.disp, "A\n");
 }
 
-TEST(log_reader_test, optional_fields_absent_or_null_read_as_absent) {
+TEST(json_reader_test, optional_fields_absent_or_null_read_as_absent) {
   for (const std::string extra : {"", R"(,"ratingc":null,"lobby":null,"dan":null,"rate":null,"sx":null)"}) {
     SCOPED_TRACE(extra);
-    const RawLog log = read_ok(document_with_members(extra));
+    const JsonLog log = read_ok(document_with_members(extra));
     EXPECT_FALSE(log.ratingc.has_value());
     EXPECT_FALSE(log.lobby.has_value());
     EXPECT_FALSE(log.dan.has_value());
@@ -162,8 +162,8 @@ TEST(log_reader_test, optional_fields_absent_or_null_read_as_absent) {
   }
 }
 
-TEST(log_reader_test, optional_fields_present_are_read) {
-  const RawLog log = read_ok(document_with_members(
+TEST(json_reader_test, optional_fields_present_are_read) {
+  const JsonLog log = read_ok(document_with_members(
       R"(,"ratingc":"PF4","lobby":-2147483648,"dan":["七段",""],"rate":[1500,1612.5,-0,1e2],"sx":[])"));
   EXPECT_EQ(log.ratingc, std::optional<std::string>("PF4"));
   EXPECT_EQ(log.lobby, std::optional<std::int32_t>(std::numeric_limits<std::int32_t>::min()));
@@ -177,7 +177,7 @@ TEST(log_reader_test, optional_fields_present_are_read) {
   EXPECT_EQ(log.sx, (std::optional<std::vector<std::string>>(std::vector<std::string>{})));
 }
 
-TEST(log_reader_test, rule_fields_default_when_left_out) {
+TEST(json_reader_test, rule_fields_default_when_left_out) {
   struct Case {
     std::string rule;
     Rule expected;
@@ -193,43 +193,43 @@ TEST(log_reader_test, rule_fields_default_when_left_out) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rule);
-    const RawLog log = read_ok(R"({"log":[],"name":["A","B","C","D"],"rule":)" + c.rule + "}");
+    const JsonLog log = read_ok(R"({"log":[],"name":["A","B","C","D"],"rule":)" + c.rule + "}");
     EXPECT_EQ(log.rule, c.expected);
   }
 }
 
-TEST(log_reader_test, array_form_reads_like_object_form) {
+TEST(json_reader_test, array_form_reads_like_object_form) {
   const std::string hand = hand_entry();
-  const RawLog from_object =
+  const JsonLog from_object =
       read_ok(R"({"log":[)" + hand + R"(],"name":["A","B","C","D"],"rule":{"disp":"x","aka":1},"lobby":3,"sx":["s"]})");
-  const RawLog from_array = read_ok(R"([[)" + hand + R"(],["A","B","C","D"],["x",1],null,3,null,null,["s"]])");
+  const JsonLog from_array = read_ok(R"([[)" + hand + R"(],["A","B","C","D"],["x",1],null,3,null,null,["s"]])");
   EXPECT_EQ(from_array, from_object);
 }
 
-TEST(log_reader_test, whitespace_around_the_document_is_accepted) {
-  const RawLog log = read_ok(" \t\r\n" + document_with_members("") + "\n\t \r\n");
+TEST(json_reader_test, whitespace_around_the_document_is_accepted) {
+  const JsonLog log = read_ok(" \t\r\n" + document_with_members("") + "\n\t \r\n");
   EXPECT_EQ(log.name[3], "D");
 }
 
-TEST(log_reader_test, empty_lists_are_accepted) {
-  const RawLog no_hands = read_ok(document_with_members(""));
+TEST(json_reader_test, empty_lists_are_accepted) {
+  const JsonLog no_hands = read_ok(document_with_members(""));
   EXPECT_TRUE(no_hands.log.empty());
 
   std::map<int, std::string> empties;
   for (int position : {2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 16}) empties[position] = "[]";
-  const RawLog log = read_ok(document_with_hand(hand_entry(empties)));
-  const HandEntry& hand = only_hand(log);
+  const JsonLog log = read_ok(document_with_hand(hand_entry(empties)));
+  const JsonHand& hand = only_hand(log);
   EXPECT_TRUE(hand.dora_indicators.empty());
   EXPECT_TRUE(hand.ura_indicators.empty());
   EXPECT_TRUE(hand.result.empty());
-  for (const SeatRecord& seat : hand.seats) {
+  for (const JsonSeat& seat : hand.seats) {
     EXPECT_TRUE(seat.takes.empty());
     EXPECT_TRUE(seat.discards.empty());
   }
 }
 
-TEST(log_reader_test, action_items_take_the_first_alternative_that_fits) {
-  const RawLog log =
+TEST(json_reader_test, action_items_take_the_first_alternative_that_fits) {
+  const JsonLog log =
       read_ok(document_with_hand(hand_entry({{5, R"([11,0,53,47,10,48,54,60,255,"c123456","\"\\\u0041",""])"}})));
   const std::vector<ActionItem> expected = {
       tile(11),
@@ -249,13 +249,13 @@ TEST(log_reader_test, action_items_take_the_first_alternative_that_fits) {
   EXPECT_EQ(only_hand(log).seats[0].takes, expected);
 }
 
-TEST(log_reader_test, result_entry_of_four_small_integers_is_deltas) {
+TEST(json_reader_test, result_entry_of_four_small_integers_is_deltas) {
   EXPECT_EQ(result_entry("[0,-8000,8000,0]"), ResultItem{(Scores{0, -8000, 8000, 0})});
   EXPECT_EQ(result_entry("[-2147483648,2147483647,0,0]"), ResultItem{(Scores{kI32Min, kI32Max, 0, 0})});
   EXPECT_EQ(result_entry(R"("流局")"), ResultItem{std::string("流局")});
 }
 
-TEST(log_reader_test, other_result_arrays_are_generic_values) {
+TEST(json_reader_test, other_result_arrays_are_generic_values) {
   struct Case {
     std::string entry;
     std::vector<JsonValue> expected;
@@ -282,7 +282,7 @@ TEST(log_reader_test, other_result_arrays_are_generic_values) {
   }
 }
 
-TEST(log_reader_test, negative_zero_is_floating_point_in_generic_values) {
+TEST(json_reader_test, negative_zero_is_floating_point_in_generic_values) {
   const std::vector<JsonValue> values = values_of(result_entry("[0,0,0,-0]"));
   ASSERT_EQ(values.size(), 4u);
   const double* last = std::get_if<double>(&values[3].value);
@@ -290,7 +290,7 @@ TEST(log_reader_test, negative_zero_is_floating_point_in_generic_values) {
   EXPECT_TRUE(*last == 0.0 && std::signbit(*last));
 }
 
-TEST(log_reader_test, generic_values_keep_nesting_and_member_order) {
+TEST(json_reader_test, generic_values_keep_nesting_and_member_order) {
   const std::vector<JsonValue> values = values_of(result_entry(R"([{"b":[1,{"c":null}],"a":"x","b":-2},[[]]])"));
   const JsonValue expected_object{JsonValue::Object{
       JsonMember{"b", JsonValue{JsonValue::Array{
@@ -302,7 +302,7 @@ TEST(log_reader_test, generic_values_keep_nesting_and_member_order) {
   EXPECT_EQ(values, (std::vector<JsonValue>{expected_object, expected_array}));
 }
 
-TEST(log_reader_test, generic_values_nest_up_to_127_levels) {
+TEST(json_reader_test, generic_values_nest_up_to_127_levels) {
   // The result entry sits at level 5 (document, hand list, hand entry,
   // result list, entry); 122 more arrays reach level 127.
   const std::string entry = "[" + std::string(122, '[') + std::string(122, ']') + "]";
@@ -311,7 +311,7 @@ TEST(log_reader_test, generic_values_nest_up_to_127_levels) {
 
 // Documents that differ in size and shape, read in turn on one thread and
 // on several at once, must not see each other's data.
-TEST(log_reader_test, repeated_and_concurrent_reads_are_independent) {
+TEST(json_reader_test, repeated_and_concurrent_reads_are_independent) {
   std::vector<std::string> texts;
   for (int hands = 0; hands < 4; ++hands) {
     std::string log;
@@ -322,7 +322,7 @@ TEST(log_reader_test, repeated_and_concurrent_reads_are_independent) {
     }
     texts.push_back(R"({"log":[)" + log + R"(],"name":["p)" + std::to_string(hands) + R"(","B","C","D"],"rule":{}})");
   }
-  std::vector<RawLog> expected;
+  std::vector<JsonLog> expected;
   for (const std::string& text : texts) expected.push_back(read_ok(text));
   for (int round = 0; round < 3; ++round) {
     for (std::size_t i = texts.size(); i-- > 0;) EXPECT_EQ(read_ok(texts[i]), expected[i]);
@@ -357,7 +357,7 @@ std::string file_text(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(log_reader_test, every_real_four_player_log_reads) {
+TEST(json_reader_test, every_real_four_player_log_reads) {
   const std::filesystem::path dir = KIROKU_CORPUS_DIR;
   if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
   const auto files = corpus_files(dir);
@@ -367,7 +367,7 @@ TEST(log_reader_test, every_real_four_player_log_reads) {
     auto log = read(file_text(path));
     ASSERT_TRUE(log.has_value()) << log.error().message;
     EXPECT_FALSE(log->log.empty());
-    for (const HandEntry& hand : log->log) {
+    for (const JsonHand& hand : log->log) {
       EXPECT_FALSE(hand.result.empty());
       EXPECT_LT(hand.id.hand_index, 16);
     }

@@ -8,7 +8,7 @@
 
 namespace kiroku::detail {
 
-inline constexpr std::array<std::string_view, 8> kRawLogKeys = {"log",   "name", "rule", "ratingc",
+inline constexpr std::array<std::string_view, 8> kJsonLogKeys = {"log",   "name", "rule", "ratingc",
                                                                 "lobby", "dan",  "rate", "sx"};
 inline constexpr std::array<std::string_view, 5> kRuleKeys = {"disp", "aka", "aka51", "aka52", "aka53"};
 

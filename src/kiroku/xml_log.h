@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "kiroku/log_record.h"
+#include "kiroku/json_log.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {
@@ -32,7 +32,7 @@ struct Meld {
 
 // One step of play.  The payloads of the rarer kinds sit in the hand's side
 // lists, found by `index`, so that the common draw and discard stay small.
-struct PlayAction {
+struct XmlStep {
   enum class Kind : std::uint8_t {
     Draw,            // `seat` takes `tile` from the wall
     Discard,         // `seat` discards `tile`
@@ -46,18 +46,18 @@ struct PlayAction {
   std::uint8_t seat = 0;
   TileId tile = 0;
   std::uint32_t index = 0;
-  friend bool operator==(const PlayAction&, const PlayAction&) = default;
+  friend bool operator==(const XmlStep&, const XmlStep&) = default;
 };
 
-struct PlayWin {
+struct XmlWin {
   std::uint8_t winner = 0;
   std::uint8_t from = 0;  // the discarder, or the winner for a self-drawn win
   Scores deltas{};        // points, seat order
-  friend bool operator==(const PlayWin&, const PlayWin&) = default;
+  friend bool operator==(const XmlWin&, const XmlWin&) = default;
 };
 
 // How a hand ended without a win.
-struct PlayDrawEnd {
+struct XmlDrawEnd {
   enum class Kind : std::uint8_t {
     Exhaustive,     // the wall ran out
     NineTerminals,  // "yao9"
@@ -69,28 +69,28 @@ struct PlayDrawEnd {
   };
   Kind kind = Kind::Exhaustive;
   Scores deltas{};
-  friend bool operator==(const PlayDrawEnd&, const PlayDrawEnd&) = default;
+  friend bool operator==(const XmlDrawEnd&, const XmlDrawEnd&) = default;
 };
 
-struct PlayHand {
+struct XmlHand {
   HandId id;  // round, honba and riichi sticks as the hand opens
   Scores scores{};
   std::uint8_t dealer = 0;
   std::vector<TileId> dora_indicators;  // the first, then each new one in order
   std::vector<TileId> ura_indicators;   // as the first win that shows any gives them
   std::array<std::array<TileId, kStartingHandSize>, kSeatCount> starting_hands{};  // as dealt
-  std::vector<PlayAction> actions;
+  std::vector<XmlStep> actions;
   std::vector<Meld> melds;
-  std::vector<PlayWin> wins;
-  PlayDrawEnd draw_end;  // read when an Abort action ends the hand
-  friend bool operator==(const PlayHand&, const PlayHand&) = default;
+  std::vector<XmlWin> wins;
+  XmlDrawEnd draw_end;  // read when an Abort action ends the hand
+  friend bool operator==(const XmlHand&, const XmlHand&) = default;
 };
 
-struct PlayLog {
+struct XmlLog {
   std::uint16_t game_type = 0;                // the GO element's flags
   std::array<std::string, kSeatCount> names;  // decoded UTF-8
-  std::vector<PlayHand> hands;
-  friend bool operator==(const PlayLog&, const PlayLog&) = default;
+  std::vector<XmlHand> hands;
+  friend bool operator==(const XmlLog&, const XmlLog&) = default;
 };
 
 // The flags of the game type that preparation reads.

@@ -1,4 +1,4 @@
-#include "kiroku/prepare/preparation.h"
+#include "kiroku/prepare/json_preparation.h"
 
 #include <gtest/gtest.h>
 
@@ -16,50 +16,50 @@ JsonValue negative(std::int64_t n) { return JsonValue{n}; }
 JsonValue real(double n) { return JsonValue{n}; }
 JsonValue text(std::string s) { return JsonValue{std::move(s)}; }
 
-RawLog log_with_rule(std::string disp) {
-  RawLog log;
+JsonLog log_with_rule(std::string disp) {
+  JsonLog log;
   log.name = {"a", "b", "c", "d"};
   log.rule.disp = std::move(disp);
   return log;
 }
 
-TEST(preparation_test, refuses_three_player_rule_texts) {
+TEST(json_preparation_test, refuses_three_player_rule_texts) {
   for (std::string disp : {"3-Player South", "\xE4\xB8\x89\xE9\xB3\xB3\xE5\x8D\x97",  // 三鳳南
                            "x\xE4\xB8\x89"}) {
-    EXPECT_EQ(prepare_log(log_with_rule(disp)), std::unexpected(PrepareError::ThreePlayerGame)) << disp;
+    EXPECT_EQ(prepare_json_log(log_with_rule(disp)), std::unexpected(PrepareError::ThreePlayerGame)) << disp;
   }
-  EXPECT_TRUE(prepare_log(log_with_rule("3-player")));  // only the exact spelling marks one
+  EXPECT_TRUE(prepare_json_log(log_with_rule("3-player")));  // only the exact spelling marks one
 }
 
-TEST(preparation_test, east_only_games_start_at_four) {
-  EXPECT_EQ(prepare_log(log_with_rule("\xE8\x88\xAC\xE6\x9D\xB1\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
+TEST(json_preparation_test, east_only_games_start_at_four) {
+  EXPECT_EQ(prepare_json_log(log_with_rule("\xE8\x88\xAC\xE6\x9D\xB1\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
             4);  // 般東喰赤
-  EXPECT_EQ(prepare_log(log_with_rule("Jade Room East"))->kyoku_first, 4);
-  EXPECT_EQ(prepare_log(log_with_rule("Jade Room east"))->kyoku_first, 0);
-  EXPECT_EQ(prepare_log(log_with_rule("\xE9\xB3\xB3\xE5\x8D\x97\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
+  EXPECT_EQ(prepare_json_log(log_with_rule("Jade Room East"))->kyoku_first, 4);
+  EXPECT_EQ(prepare_json_log(log_with_rule("Jade Room east"))->kyoku_first, 0);
+  EXPECT_EQ(prepare_json_log(log_with_rule("\xE9\xB3\xB3\xE5\x8D\x97\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
             0);  // 鳳南喰赤
-  EXPECT_EQ(prepare_log(log_with_rule(""))->kyoku_first, 0);
+  EXPECT_EQ(prepare_json_log(log_with_rule(""))->kyoku_first, 0);
 }
 
-TEST(preparation_test, red_fives_are_on_when_any_count_is_not_zero) {
-  RawLog log = log_with_rule("");
-  EXPECT_FALSE(prepare_log(RawLog(log))->aka_flag);
+TEST(json_preparation_test, red_fives_are_on_when_any_count_is_not_zero) {
+  JsonLog log = log_with_rule("");
+  EXPECT_FALSE(prepare_json_log(JsonLog(log))->aka_flag);
   log.rule.aka51 = 128;
   log.rule.aka52 = 128;  // would wrap to zero if summed in eight bits
-  EXPECT_TRUE(prepare_log(RawLog(log))->aka_flag);
+  EXPECT_TRUE(prepare_json_log(JsonLog(log))->aka_flag);
   log.rule = Rule{.disp = "", .aka = 0, .aka51 = 1, .aka52 = 1, .aka53 = 1};
-  EXPECT_TRUE(prepare_log(RawLog(log))->aka_flag);
+  EXPECT_TRUE(prepare_json_log(JsonLog(log))->aka_flag);
 }
 
-TEST(preparation_test, moves_names_and_hands_unchanged) {
-  RawLog log = log_with_rule("");
-  HandEntry hand;
+TEST(json_preparation_test, moves_names_and_hands_unchanged) {
+  JsonLog log = log_with_rule("");
+  JsonHand hand;
   hand.id = {5, 1, 2};
   hand.scores = {25000, 24000, 26000, 25000};
   hand.dora_indicators = {*tile_from_code(11)};
   hand.seats[2].takes = {*tile_from_code(12), NotationText("c131112")};
   log.log.push_back(hand);
-  auto prepared = prepare_log(std::move(log));
+  auto prepared = prepare_json_log(std::move(log));
   ASSERT_TRUE(prepared);
   EXPECT_EQ(prepared->names[3], "d");
   ASSERT_EQ(prepared->hands.size(), 1u);
@@ -70,7 +70,7 @@ TEST(preparation_test, moves_names_and_hands_unchanged) {
 }
 
 // Results as the log writes them, and what they reduce to.
-TEST(preparation_test, reduces_win_lists) {
+TEST(json_preparation_test, reduces_win_lists) {
   using Items = std::vector<ResultItem>;
   auto reduce = [](Items items) { return reduce_hand_result(std::move(items)); };
   const Scores ron = {-1000, 1000, 0, 0};
@@ -95,20 +95,20 @@ TEST(preparation_test, reduces_win_lists) {
   EXPECT_EQ(reduce(Items{kWinLabel, ron}), HandResult(std::vector<Win>{}));
 }
 
-TEST(preparation_test, refuses_win_details_without_winner_or_target) {
+TEST(json_preparation_test, refuses_win_details_without_winner_or_target) {
   using Items = std::vector<ResultItem>;
   const Scores ron = {-1000, 1000, 0, 0};
   for (auto details : {std::vector{number(1)}, std::vector{number(1), text("0")}, std::vector<JsonValue>{},
                        std::vector{JsonValue{JsonNull{}}, number(0)}}) {
     EXPECT_EQ(reduce_hand_result(Items{kWinLabel, ron, details}), std::unexpected(PrepareError::InvalidWinEntry));
   }
-  RawLog log = log_with_rule("");
+  JsonLog log = log_with_rule("");
   log.log.resize(2);
   log.log[1].result = Items{kWinLabel, ron, std::vector{number(1)}};
-  EXPECT_EQ(prepare_log(std::move(log)), std::unexpected(PrepareError::InvalidWinEntry));
+  EXPECT_EQ(prepare_json_log(std::move(log)), std::unexpected(PrepareError::InvalidWinEntry));
 }
 
-TEST(preparation_test, reduces_draws) {
+TEST(json_preparation_test, reduces_draws) {
   using Items = std::vector<ResultItem>;
   const Scores tenpai = {1500, -1500, 1500, -1500};
   const std::string exhaustive = "\xE6\xB5\x81\xE5\xB1\x80";  // 流局

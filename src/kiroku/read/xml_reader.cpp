@@ -1,4 +1,4 @@
-#include "kiroku/read/xml_log_reader.h"
+#include "kiroku/read/xml_reader.h"
 
 #include <pugixml.hpp>
 
@@ -99,9 +99,9 @@ std::optional<std::string> url_decoded(std::string_view text) {
   return out;
 }
 
-class XmlLogReader {
+class XmlReader {
  public:
-  bool read(const pugi::xml_document& document, PlayLog& out);
+  bool read(const pugi::xml_document& document, XmlLog& out);
   std::string take_error() { return std::move(error_); }
 
  private:
@@ -136,30 +136,30 @@ class XmlLogReader {
   bool read_score_changes(pugi::xml_node element, Scores& deltas);
 
   // --- elements -------------------------------------------------------
-  bool read_element(pugi::xml_node element, PlayLog& out);
-  bool read_game_type(pugi::xml_node element, PlayLog& out);
-  bool read_names(pugi::xml_node element, PlayLog& out);
-  bool read_hand_start(pugi::xml_node element, PlayLog& out);
-  bool read_tile_step(pugi::xml_node element, PlayAction::Kind kind, std::size_t seat, const char* digits);
+  bool read_element(pugi::xml_node element, XmlLog& out);
+  bool read_game_type(pugi::xml_node element, XmlLog& out);
+  bool read_names(pugi::xml_node element, XmlLog& out);
+  bool read_hand_start(pugi::xml_node element, XmlLog& out);
+  bool read_tile_step(pugi::xml_node element, XmlStep::Kind kind, std::size_t seat, const char* digits);
   bool read_meld(pugi::xml_node element);
   bool read_riichi(pugi::xml_node element);
   bool read_new_dora(pugi::xml_node element);
   bool read_win(pugi::xml_node element);
   bool read_abort(pugi::xml_node element);
   // The hand the element belongs to; fails before the first <INIT>.
-  PlayHand* current_hand(pugi::xml_node element) {
+  XmlHand* current_hand(pugi::xml_node element) {
     if (hand_ == nullptr) fail(element, "play before the first <INIT>");
     return hand_;
   }
 
   std::string error_;
-  PlayHand* hand_ = nullptr;
+  XmlHand* hand_ = nullptr;
   bool has_game_type_ = false;
   bool has_names_ = false;
 };
 
 template <typename Number>
-bool XmlLogReader::read_number(pugi::xml_node element, const char* name, Number max, Number& out) {
+bool XmlReader::read_number(pugi::xml_node element, const char* name, Number max, Number& out) {
   const auto text = attribute(element, name);
   if (!text) return false;
   const auto value = parse_number<Number>(*text, Number{0}, max);
@@ -172,14 +172,14 @@ bool XmlLogReader::read_number(pugi::xml_node element, const char* name, Number 
 // of them into `out`, or any number (none included) appended to `list`.
 // Every hand's four starting hands go through here: the digits are read in
 // one pass.
-bool XmlLogReader::read_tile_list(pugi::xml_node element, const char* name, std::size_t count, TileId* out,
+bool XmlReader::read_tile_list(pugi::xml_node element, const char* name, std::size_t count, TileId* out,
                                   std::vector<TileId>* list) {
   const pugi::xml_attribute attribute = element.attribute(name);
   if (!attribute) return fail(element, "missing attribute " + std::string(name));
   return read_tile_list(element, name, attribute.value(), count, out, list);
 }
 
-bool XmlLogReader::read_tile_list(pugi::xml_node element, std::string_view name, const char* next, std::size_t count,
+bool XmlReader::read_tile_list(pugi::xml_node element, std::string_view name, const char* next, std::size_t count,
                                   TileId* out, std::vector<TileId>* list) {
   std::size_t found = 0;
   while (*next != '\0') {
@@ -208,7 +208,7 @@ bool XmlLogReader::read_tile_list(pugi::xml_node element, std::string_view name,
 }
 
 // "sc": each seat's score and its change, in hundreds of points, in turns.
-bool XmlLogReader::read_score_changes(pugi::xml_node element, Scores& deltas) {
+bool XmlReader::read_score_changes(pugi::xml_node element, Scores& deltas) {
   const auto text = attribute(element, "sc");
   if (!text) return false;
   constexpr std::int32_t kLimit = std::numeric_limits<std::int32_t>::max() / kPointsPerUnit;
@@ -227,7 +227,7 @@ bool XmlLogReader::read_score_changes(pugi::xml_node element, Scores& deltas) {
   return true;
 }
 
-bool XmlLogReader::read_game_type(pugi::xml_node element, PlayLog& out) {
+bool XmlReader::read_game_type(pugi::xml_node element, XmlLog& out) {
   if (has_game_type_) return true;
   if (hand_ != nullptr) return fail(element, "the game type comes after the first <INIT>");
   has_game_type_ = true;
@@ -235,7 +235,7 @@ bool XmlLogReader::read_game_type(pugi::xml_node element, PlayLog& out) {
 }
 
 // The first <UN> names the players; a later one is a reconnection.
-bool XmlLogReader::read_names(pugi::xml_node element, PlayLog& out) {
+bool XmlReader::read_names(pugi::xml_node element, XmlLog& out) {
   if (has_names_) return true;
   has_names_ = true;
   static constexpr const char* kNameAttributes[kSeatCount] = {"n0", "n1", "n2", "n3"};
@@ -249,10 +249,10 @@ bool XmlLogReader::read_names(pugi::xml_node element, PlayLog& out) {
   return true;
 }
 
-bool XmlLogReader::read_hand_start(pugi::xml_node element, PlayLog& out) {
+bool XmlReader::read_hand_start(pugi::xml_node element, XmlLog& out) {
   if (!has_game_type_) return fail(element, "a hand starts before the game type <GO>");
   if (!has_names_) return fail(element, "a hand starts before the players' names <UN>");
-  PlayHand& hand = out.hands.emplace_back();
+  XmlHand& hand = out.hands.emplace_back();
   hand_ = &hand;
   // A hand of real play has some 150 steps; growing to that size in steps
   // of two costs more than the few bytes a shorter hand leaves unused.
@@ -319,17 +319,17 @@ bool XmlLogReader::read_hand_start(pugi::xml_node element, PlayLog& out) {
   return true;
 }
 
-bool XmlLogReader::read_tile_step(pugi::xml_node element, PlayAction::Kind kind, std::size_t seat, const char* digits) {
-  PlayHand* hand = current_hand(element);
+bool XmlReader::read_tile_step(pugi::xml_node element, XmlStep::Kind kind, std::size_t seat, const char* digits) {
+  XmlHand* hand = current_hand(element);
   if (hand == nullptr) return false;
   const auto id = tile_id_in_name(digits);
   if (!id) return fail(element, "tile id " + std::string(digits) + " is not from 0 to 135");
-  hand->actions.push_back(PlayAction{.kind = kind, .seat = static_cast<std::uint8_t>(seat), .tile = *id});
+  hand->actions.push_back(XmlStep{.kind = kind, .seat = static_cast<std::uint8_t>(seat), .tile = *id});
   return true;
 }
 
-bool XmlLogReader::read_meld(pugi::xml_node element) {
-  PlayHand* hand = current_hand(element);
+bool XmlReader::read_meld(pugi::xml_node element) {
+  XmlHand* hand = current_hand(element);
   if (hand == nullptr) return false;
   std::uint8_t seat = 0;
   std::uint16_t code = 0;
@@ -337,26 +337,26 @@ bool XmlLogReader::read_meld(pugi::xml_node element) {
   if (!read_number<std::uint16_t>(element, "m", std::numeric_limits<std::uint16_t>::max(), code)) return false;
   const auto meld = decode_meld_code(code);
   if (!meld) return fail_attribute(element, "m", "is not the code of a four-player call");
-  hand->actions.push_back(PlayAction{
-      .kind = PlayAction::Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand->melds.size())});
+  hand->actions.push_back(XmlStep{
+      .kind = XmlStep::Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand->melds.size())});
   hand->melds.push_back(*meld);
   return true;
 }
 
-bool XmlLogReader::read_riichi(pugi::xml_node element) {
-  PlayHand* hand = current_hand(element);
+bool XmlReader::read_riichi(pugi::xml_node element) {
+  XmlHand* hand = current_hand(element);
   if (hand == nullptr) return false;
   std::uint8_t seat = 0;
   std::uint8_t step = 0;
   if (!read_seat(element, "who", seat) || !read_number<std::uint8_t>(element, "step", 2, step)) return false;
   if (step == 0) return fail_attribute(element, "step", "is not 1 or 2");
-  hand->actions.push_back(PlayAction{
-      .kind = step == 1 ? PlayAction::Kind::RiichiDeclared : PlayAction::Kind::RiichiAccepted, .seat = seat});
+  hand->actions.push_back(XmlStep{
+      .kind = step == 1 ? XmlStep::Kind::RiichiDeclared : XmlStep::Kind::RiichiAccepted, .seat = seat});
   return true;
 }
 
-bool XmlLogReader::read_new_dora(pugi::xml_node element) {
-  PlayHand* hand = current_hand(element);
+bool XmlReader::read_new_dora(pugi::xml_node element) {
+  XmlHand* hand = current_hand(element);
   if (hand == nullptr) return false;
   TileId id = 0;
   if (!read_number<TileId>(element, "hai", kMaxTileId, id)) return false;
@@ -364,10 +364,10 @@ bool XmlLogReader::read_new_dora(pugi::xml_node element) {
   return true;
 }
 
-bool XmlLogReader::read_win(pugi::xml_node element) {
-  PlayHand* hand = current_hand(element);
+bool XmlReader::read_win(pugi::xml_node element) {
+  XmlHand* hand = current_hand(element);
   if (hand == nullptr) return false;
-  PlayWin win;
+  XmlWin win;
   if (!read_seat(element, "who", win.winner) || !read_seat(element, "fromWho", win.from) ||
       !read_score_changes(element, win.deltas)) {
     return false;
@@ -378,20 +378,20 @@ bool XmlLogReader::read_win(pugi::xml_node element) {
     if (!read_tile_list(element, "doraHaiUra", 0, nullptr, &hand->ura_indicators)) return false;
   }
   hand->actions.push_back(
-      PlayAction{.kind = PlayAction::Kind::Win, .index = static_cast<std::uint32_t>(hand->wins.size())});
+      XmlStep{.kind = XmlStep::Kind::Win, .index = static_cast<std::uint32_t>(hand->wins.size())});
   hand->wins.push_back(win);
   return true;
 }
 
-bool XmlLogReader::read_abort(pugi::xml_node element) {
-  PlayHand* hand = current_hand(element);
+bool XmlReader::read_abort(pugi::xml_node element) {
+  XmlHand* hand = current_hand(element);
   if (hand == nullptr) return false;
-  PlayDrawEnd end;
+  XmlDrawEnd end;
   if (const pugi::xml_attribute type = element.attribute("type")) {
-    static constexpr std::pair<std::string_view, PlayDrawEnd::Kind> kKinds[] = {
-        {"yao9", PlayDrawEnd::Kind::NineTerminals}, {"reach4", PlayDrawEnd::Kind::FourRiichi},
-        {"ron3", PlayDrawEnd::Kind::TripleRon},     {"kan4", PlayDrawEnd::Kind::FourKans},
-        {"kaze4", PlayDrawEnd::Kind::FourWinds},    {"nm", PlayDrawEnd::Kind::NagashiMangan},
+    static constexpr std::pair<std::string_view, XmlDrawEnd::Kind> kKinds[] = {
+        {"yao9", XmlDrawEnd::Kind::NineTerminals}, {"reach4", XmlDrawEnd::Kind::FourRiichi},
+        {"ron3", XmlDrawEnd::Kind::TripleRon},     {"kan4", XmlDrawEnd::Kind::FourKans},
+        {"kaze4", XmlDrawEnd::Kind::FourWinds},    {"nm", XmlDrawEnd::Kind::NagashiMangan},
     };
     const std::string_view name = type.value();
     bool known = false;
@@ -405,21 +405,21 @@ bool XmlLogReader::read_abort(pugi::xml_node element) {
   }
   if (!read_score_changes(element, end.deltas)) return false;
   hand->draw_end = end;
-  hand->actions.push_back(PlayAction{.kind = PlayAction::Kind::Abort});
+  hand->actions.push_back(XmlStep{.kind = XmlStep::Kind::Abort});
   return true;
 }
 
-bool XmlLogReader::read_element(pugi::xml_node element, PlayLog& out) {
+bool XmlReader::read_element(pugi::xml_node element, XmlLog& out) {
   // Nearly every element is a draw or a discard: a seat letter and a tile id.
   const char* name = element.name();
   const bool numbered = name[0] != '\0' && static_cast<unsigned>(name[1] - '0') <= 9;
   if (numbered) {
     // The four letters of each kind stand in a row: T U V W, and D E F G.
     if (const auto seat = static_cast<unsigned>(name[0] - 'T'); seat < kSeatCount) {
-      return read_tile_step(element, PlayAction::Kind::Draw, seat, name + 1);
+      return read_tile_step(element, XmlStep::Kind::Draw, seat, name + 1);
     }
     if (const auto seat = static_cast<unsigned>(name[0] - 'D'); seat < kSeatCount) {
-      return read_tile_step(element, PlayAction::Kind::Discard, seat, name + 1);
+      return read_tile_step(element, XmlStep::Kind::Discard, seat, name + 1);
     }
   }
   const std::string_view tag = name;
@@ -436,7 +436,7 @@ bool XmlLogReader::read_element(pugi::xml_node element, PlayLog& out) {
   return true;
 }
 
-bool XmlLogReader::read(const pugi::xml_document& document, PlayLog& out) {
+bool XmlReader::read(const pugi::xml_document& document, XmlLog& out) {
   pugi::xml_node root;
   for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
     if (node.type() != pugi::node_element) continue;
@@ -459,7 +459,7 @@ bool XmlLogReader::read(const pugi::xml_document& document, PlayLog& out) {
 
 }  // namespace
 
-std::expected<PlayLog, ReadError> read_play_log(PaddedText& text) {
+std::expected<XmlLog, ReadError> read_xml_log(PaddedText& text) {
   pugi::xml_document document;
   // Only elements and attributes matter; entities in attribute values are
   // decoded as XML requires.
@@ -470,9 +470,9 @@ std::expected<PlayLog, ReadError> read_play_log(PaddedText& text) {
     return std::unexpected(
         ReadError{"malformed XML: " + std::string(parsed.description()) + " at byte " + std::to_string(parsed.offset)});
   }
-  PlayLog log;
+  XmlLog log;
   log.hands.reserve(kTypicalHands);
-  XmlLogReader reader;
+  XmlReader reader;
   if (!reader.read(document, log)) return std::unexpected(ReadError{reader.take_error()});
   return log;
 }

@@ -1,11 +1,11 @@
-// Tenhou's XML log text -> PlayLog.
+// Tenhou's XML log text -> XmlLog.
 #pragma once
 
 #include <expected>
 
 #include "kiroku/io/padded_text.h"
-#include "kiroku/play_log.h"
-#include "kiroku/read/log_reader.h"  // ReadError
+#include "kiroku/xml_log.h"
+#include "kiroku/read/read_error.h"
 
 namespace kiroku {
 
@@ -17,6 +17,6 @@ namespace kiroku {
 // 2301: attribute hai2 holds 12 tiles, expected 13".  A game the GO element
 // marks as three-player is read no further than that flag; its other
 // elements follow rules of their own.
-[[nodiscard]] std::expected<PlayLog, ReadError> read_play_log(PaddedText& text);
+[[nodiscard]] std::expected<XmlLog, ReadError> read_xml_log(PaddedText& text);
 
 }  // namespace kiroku
