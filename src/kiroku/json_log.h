@@ -9,17 +9,12 @@
 #include <variant>
 #include <vector>
 
+#include "kiroku/game.h"
 #include "kiroku/json_value.h"
 #include "kiroku/notation_text.h"
 #include "kiroku/tile.h"
 
 namespace kiroku {
-
-inline constexpr std::size_t kSeatCount = 4;
-inline constexpr std::size_t kStartingHandSize = 13;
-
-using Scores = std::array<std::int32_t, kSeatCount>;
-using StartingHand = std::array<Tile, kStartingHandSize>;
 
 // One entry of a take or discard list: a tile code, another small integer
 // (the log writes 60 for a discard of the drawn tile), or call notation.
@@ -30,14 +25,6 @@ static_assert(sizeof(ActionItem) == 16);
 // One entry of a hand's result list: a label ("和了", "流局", ...), four
 // score changes, or any other array (a win's detail list) as generic values.
 using ResultItem = std::variant<std::string, Scores, std::vector<JsonValue>>;
-
-// The three numbers that open a hand entry.
-struct HandId {
-  std::uint8_t hand_index = 0;  // 0 for East 1; the wind is hand_index / 4
-  std::uint8_t honba = 0;
-  std::uint8_t deposits = 0;  // riichi sticks on the table
-  friend bool operator==(const HandId&, const HandId&) = default;
-};
 
 // What one seat holds in a hand entry.
 struct JsonSeat {

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "kiroku/json_log.h"
+#include "kiroku/game.h"
 #include "kiroku/tile.h"
+#include "kiroku/tile_id.h"
 
 namespace kiroku {
 

@@ -1,4 +1,5 @@
 #include "kiroku/tile.h"
+#include "kiroku/tile_code.h"
 
 #include <gtest/gtest.h>
 

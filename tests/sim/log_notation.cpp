@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "kiroku/tile_code.h"
+
 namespace kiroku::sim {
 
 std::string code_text(Tile tile) {

@@ -7,6 +7,8 @@
 
 #include "sim/sim_tiles.h"
 
+#include "kiroku/tile_code.h"
+
 namespace kiroku::sim {
 namespace {
 

@@ -11,6 +11,8 @@
 #include "sim/game_simulator.h"
 #include "sim/sim_rng.h"
 
+#include "kiroku/tile_code.h"
+
 namespace kiroku::sim {
 namespace {
 

@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "kiroku/tile_code.h"
+
 namespace kiroku::sim {
 
 namespace {

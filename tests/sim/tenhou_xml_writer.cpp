@@ -12,6 +12,8 @@
 #include "sim/log_notation.h"
 #include "sim/sim_tiles.h"
 
+#include "kiroku/tile_id.h"
+
 namespace kiroku::sim {
 
 namespace {

@@ -10,6 +10,7 @@
 #include "kiroku/event.h"
 #include "kiroku/json_log.h"
 #include "kiroku/tile.h"
+#include "kiroku/tile_id.h"
 
 namespace kiroku::conv {
 

@@ -1,3 +1,4 @@
+#include "kiroku/tile_id.h"
 #include "kiroku/conv/play_converter.h"
 
 #include <algorithm>

@@ -15,6 +15,7 @@
 #include "kiroku/read/json_keys.h"
 #include "kiroku/read/json_reader_detail.h"
 #include "kiroku/tile.h"
+#include "kiroku/tile_code.h"
 
 namespace kiroku {
 

@@ -1,3 +1,4 @@
+#include "kiroku/tile_id.h"
 #include "kiroku/read/meld_code.h"
 
 namespace kiroku {

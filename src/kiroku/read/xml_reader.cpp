@@ -1,3 +1,4 @@
+#include "kiroku/tile_id.h"
 #include "kiroku/read/xml_reader.h"
 
 #include <pugixml.hpp>

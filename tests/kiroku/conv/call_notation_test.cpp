@@ -1,3 +1,4 @@
+#include "kiroku/tile_code.h"
 #include "kiroku/conv/call_notation.h"
 
 #include <gtest/gtest.h>

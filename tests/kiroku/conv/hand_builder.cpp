@@ -5,6 +5,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "kiroku/tile_code.h"
+
 namespace kiroku::conv::testing {
 
 Entry::Entry(int number) {

@@ -1,3 +1,4 @@
+#include "kiroku/tile_code.h"
 #include "kiroku/encode/event_encoder.h"
 
 #include "kiroku/encode/json_writer.h"

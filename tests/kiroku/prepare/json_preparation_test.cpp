@@ -1,3 +1,4 @@
+#include "kiroku/tile_code.h"
 #include "kiroku/prepare/json_preparation.h"
 
 #include <gtest/gtest.h>

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kiroku/tile.h"
+#include "kiroku/tile_code.h"
 
 namespace kiroku {
 namespace {

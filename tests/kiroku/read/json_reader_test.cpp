@@ -1,3 +1,4 @@
+#include "kiroku/tile_code.h"
 #include "kiroku/read/json_reader.h"
 
 #include <gtest/gtest.h>

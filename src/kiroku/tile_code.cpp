@@ -1,4 +1,4 @@
-#include "kiroku/tile.h"
+#include "kiroku/tile_code.h"
 
 #include <charconv>  // from_chars
 
