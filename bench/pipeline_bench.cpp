@@ -32,8 +32,7 @@ using kiroku::bench::files_in;
 using kiroku::bench::read_file;
 
 struct Inputs {
-  // JSON texts: the pipeline only reads them, so one copy serves every run.
-  mutable std::vector<PaddedText> texts;
+  std::vector<PaddedText> texts;
   std::size_t bytes = 0;
   std::string error;  // why these inputs cannot be timed
 };
@@ -46,7 +45,7 @@ Inputs load(std::vector<std::string> documents) {
   }
   if (inputs.texts.empty()) inputs.error = "no inputs";
   for (PaddedText& text : inputs.texts) {
-    if (auto encoded = kiroku::convert_text(text); !encoded) {
+    if (auto encoded = kiroku::convert_text(PaddedText::copy_of(text.view())); !encoded) {
       inputs.error = kiroku::describe(encoded.error());
       break;
     }
@@ -60,7 +59,7 @@ const Inputs& realistic_game() {
     Inputs loaded = load({read_file(dir / "realistic_game.json")});
     // A fast wrong answer is worth nothing: compare with the reviewed output.
     if (loaded.error.empty() && fs::exists(dir / "realistic_game.mjson")) {
-      auto encoded = kiroku::convert_text(loaded.texts.front());
+      auto encoded = kiroku::convert_text(PaddedText::copy_of(loaded.texts.front().view()));
       if (encoded->lines() != read_file(dir / "realistic_game.mjson")) loaded.error = "output differs";
     }
     return loaded;
@@ -97,13 +96,43 @@ bool usable(benchmark::State& state, const Inputs& inputs) {
   return false;
 }
 
+// A game's hands all prepared, as the converter takes them one by one.
+struct PreparedLog {
+  kiroku::PreparedGame game;
+  std::vector<kiroku::PreparedHand> hands;
+};
+
+PreparedLog prepared_log(const PaddedText& text) {
+  auto read = kiroku::read_json_log(text);
+  PreparedLog prepared{.game = *kiroku::prepare_json_game(*read), .hands = {}};
+  for (std::size_t position = 0; position < read->log.size(); ++position) {
+    if (!kiroku::prepare_json_hand(std::move(read->log[position]), position, prepared.hands.emplace_back())) break;
+  }
+  return prepared;
+}
+
+std::vector<kiroku::Event> events_of(const PreparedLog& log) {
+  kiroku::conv::Converter converter(log.game);
+  std::vector<kiroku::Event> events{converter.start_game()};
+  for (const kiroku::PreparedHand& hand : log.hands) {
+    if (!converter.convert_hand(hand, events)) break;
+  }
+  events.emplace_back(kiroku::event::EndGame{});
+  return events;
+}
+
 void read_and_prepare(benchmark::State& state, const Inputs& (*inputs_of)()) {
   const Inputs& inputs = inputs_of();
   if (!usable(state, inputs)) return;
+  kiroku::PreparedHand hand;
   for (auto _ : state) {
     for (const PaddedText& text : inputs.texts) {
-      auto prepared = kiroku::prepare_json_log(std::move(*kiroku::read_json_log(text)));
-      benchmark::DoNotOptimize(prepared);
+      auto read = kiroku::read_json_log(text);
+      auto game = kiroku::prepare_json_game(*read);
+      benchmark::DoNotOptimize(game);
+      for (std::size_t position = 0; position < read->log.size(); ++position) {
+        benchmark::DoNotOptimize(kiroku::prepare_json_hand(std::move(read->log[position]), position, hand));
+      }
     }
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(inputs.bytes));
@@ -112,16 +141,18 @@ void read_and_prepare(benchmark::State& state, const Inputs& (*inputs_of)()) {
 void convert(benchmark::State& state, const Inputs& (*inputs_of)()) {
   const Inputs& inputs = inputs_of();
   if (!usable(state, inputs)) return;
-  std::vector<kiroku::PreparedJsonLog> logs;
-  for (const PaddedText& text : inputs.texts) {
-    logs.push_back(*kiroku::prepare_json_log(std::move(*kiroku::read_json_log(text))));
-  }
+  std::vector<PreparedLog> logs;
+  for (const PaddedText& text : inputs.texts) logs.push_back(prepared_log(text));
   std::size_t events = 0;
+  std::vector<kiroku::Event> converted;
   for (auto _ : state) {
-    for (const auto& log : logs) {
-      auto converted = kiroku::conv::convert_json_log(log);
-      events += converted->size();
-      benchmark::DoNotOptimize(converted);
+    for (const PreparedLog& log : logs) {
+      kiroku::conv::Converter converter(log.game);
+      for (const kiroku::PreparedHand& hand : log.hands) {
+        benchmark::DoNotOptimize(converter.convert_hand(hand, converted));
+        events += converted.size();
+        converted.clear();
+      }
     }
   }
   state.counters["events/s"] = benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
@@ -131,27 +162,27 @@ void encode(benchmark::State& state, const Inputs& (*inputs_of)()) {
   const Inputs& inputs = inputs_of();
   if (!usable(state, inputs)) return;
   std::vector<std::vector<kiroku::Event>> games;
-  for (const PaddedText& text : inputs.texts) {
-    games.push_back(*kiroku::conv::convert_json_log(*kiroku::prepare_json_log(std::move(*kiroku::read_json_log(text)))));
-  }
+  for (const PaddedText& text : inputs.texts) games.push_back(events_of(prepared_log(text)));
   std::size_t events = 0;
   for (auto _ : state) {
     for (const auto& game : games) {
-      auto encoded = kiroku::encode_events(game);
-      events += encoded->size();
+      const kiroku::EncodedEvents encoded = kiroku::encode_events(game);
+      events += encoded.size();
       benchmark::DoNotOptimize(encoded);
     }
   }
   state.counters["events/s"] = benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
 }
 
+// The text is copied into the call's own buffer first, as the front ends
+// fill the buffer they hand over; the copy is timed too.
 void whole_pipeline(benchmark::State& state, const Inputs& (*inputs_of)()) {
   const Inputs& inputs = inputs_of();
   if (!usable(state, inputs)) return;
   std::size_t events = 0;
   for (auto _ : state) {
-    for (PaddedText& text : inputs.texts) {
-      auto encoded = kiroku::convert_text(text);
+    for (const PaddedText& text : inputs.texts) {
+      auto encoded = kiroku::convert_text(PaddedText::copy_of(text.view()));
       events += encoded->size();
       benchmark::DoNotOptimize(encoded);
     }

@@ -101,17 +101,15 @@ void fail(std::string_view what) {
 
 void check_pipeline(std::string_view text) {
   ConversionCounts& counts = ConversionCounts::get();
-  // An XML log is parsed in place, so each run gets its own copy.
-  PaddedText padded = PaddedText::copy_of(text);
+  // The pipeline takes its text over, so each run gets its own copy.
   conv::ConversionStats stats;
-  const auto first = convert_text(padded, &stats);
+  const auto first = convert_text(PaddedText::copy_of(text), &stats);
   ++counts.runs;
   if (stats.hands_retried > 0 && counts.retried++ == 0) counts.note_first("retried hand");
   if (stats.hands_searched > 0 && counts.searched++ == 0) counts.note_first("searched hand");
 
   conv::ConversionStats again_stats;
-  PaddedText padded_again = PaddedText::copy_of(text);
-  const auto again = convert_text(padded_again, &again_stats);
+  const auto again = convert_text(PaddedText::copy_of(text), &again_stats);
   if (first.has_value() != again.has_value()) fail("a second run of one input succeeds where the first did not");
   if (!first) {
     if (first.error().stage() != again.error().stage() || describe(first.error()) != describe(again.error())) {

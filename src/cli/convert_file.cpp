@@ -13,8 +13,9 @@ std::expected<Converted, ConvertFailure> convert_file(const Job& job, const Conv
   auto text = read_log(job.source, settings.max_bytes, settings.cancel_fd);
   if (!text) return std::unexpected(ConvertFailure{std::move(text.error())});
 
+  const std::size_t input_bytes = text->size();
   conv::ConversionStats stats;
-  auto encoded = convert_text(*text, &stats);
+  auto encoded = convert_text(std::move(*text), &stats);
   if (!encoded) return std::unexpected(ConvertFailure{describe(encoded.error())});
 
   std::string compressed;
@@ -31,7 +32,7 @@ std::expected<Converted, ConvertFailure> convert_file(const Job& job, const Conv
     return std::unexpected(
         ConvertFailure{std::move(written.error().diagnostic), written.error().standard_output_closed});
   }
-  return Converted{text->size(), encoded->size(), stats.hands_searched};
+  return Converted{input_bytes, encoded->size(), stats.hands_searched};
 }
 
 }  // namespace kiroku::cli

@@ -1,6 +1,15 @@
 #include "kiroku/pipeline.h"
 
+#include <cstddef>
 #include <utility>
+#include <vector>
+
+#include "kiroku/conv/converter.h"
+#include "kiroku/prepare/json_preparation.h"
+#include "kiroku/prepare/xml_preparation.h"
+#include "kiroku/read/json_reader.h"
+#include "kiroku/read/log_format.h"
+#include "kiroku/read/xml_reader.h"
 
 namespace kiroku {
 
@@ -8,63 +17,97 @@ std::string describe(const PipelineError& error) {
   struct Describer {
     std::string operator()(const ReadError& e) const { return "read: " + e.message; }
     std::string operator()(PrepareError e) const { return "prepare: " + std::string(describe(e)); }
-    std::string operator()(const conv::ConversionError& e) const { return "convert: " + conv::describe(e); }
-    std::string operator()(const EncodeError& e) const {
-      return "encode: event " + std::to_string(e.event_index) + " could not be written";
-    }
+    std::string operator()(const ConversionError& e) const { return "convert: " + describe(e); }
   };
   return std::visit(Describer{}, error.detail);
 }
 
 namespace {
 
-// Converts and encodes a hand at a time: only one hand's events are held
-// as events, the rest already as text.
-template <class HandConverter>
-std::expected<EncodedEvents, PipelineError> encode_by_hand(HandConverter converter, conv::ConversionStats* stats) {
+using Failure = std::unexpected<PipelineError>;
+
+Failure failure(HandPreparationError&& error) {
+  return std::visit([](auto&& detail) { return Failure(PipelineError{std::move(detail)}); }, std::move(error));
+}
+
+// The one loop over a game's hands: each is prepared by `next_hand` (false
+// after the last), converted and encoded in turn, so that only one hand's
+// events are ever held as events, the rest already as text.
+template <class NextHand>
+std::expected<EncodedEvents, PipelineError> convert_game(const PreparedGame& game, NextHand next_hand,
+                                                         conv::ConversionStats* stats) {
+  conv::Converter converter(game);
   EncodedEvents encoded;
   std::vector<Event> events;
   events.push_back(converter.start_game());
+  PreparedHand hand;  // its buffers serve every hand
   std::expected<void, PipelineError> done;
-  for (std::size_t position = 0; done && position < converter.hand_count(); ++position) {
-    if (auto converted = converter.convert_hand(position, events); !converted) {
-      done = std::unexpected(PipelineError{std::move(converted.error())});
-    } else if (auto appended = encoded.append(events); !appended) {
-      done = std::unexpected(PipelineError{appended.error()});
+  for (;;) {
+    auto more = next_hand(hand);
+    if (!more) {
+      done = Failure(std::move(more.error()));
+      break;
     }
+    if (!*more) break;
+    if (auto converted = converter.convert_hand(hand, events); !converted) {
+      done = Failure(PipelineError{std::move(converted.error())});
+      break;
+    }
+    encoded.append(events);
     events.clear();
   }
   if (stats != nullptr) *stats = converter.stats();
   if (!done) return std::unexpected(std::move(done.error()));
-
   events.push_back(event::EndGame{});
-  if (auto appended = encoded.append(events); !appended) return std::unexpected(PipelineError{appended.error()});
+  encoded.append(events);
   return encoded;
 }
 
-std::expected<EncodedEvents, PipelineError> run_json_log(const PaddedText& text, conv::ConversionStats* stats) {
-  auto raw = read_json_log(text);
-  if (!raw) return std::unexpected(PipelineError{std::move(raw.error())});
-
-  auto prepared = prepare_json_log(std::move(*raw));
-  if (!prepared) return std::unexpected(PipelineError{prepared.error()});
-  return encode_by_hand(conv::JsonLogConverter(*prepared), stats);
+std::expected<EncodedEvents, PipelineError> convert_json(const PaddedText& text, conv::ConversionStats* stats) {
+  auto log = read_json_log(text);
+  if (!log) return Failure(PipelineError{std::move(log.error())});
+  const auto game = prepare_json_game(*log);
+  if (!game) return Failure(PipelineError{game.error()});
+  std::size_t position = 0;
+  return convert_game(
+      *game,
+      [&](PreparedHand& hand) -> std::expected<bool, PipelineError> {
+        if (position == log->log.size()) return false;
+        if (auto prepared = prepare_json_hand(std::move(log->log[position]), position, hand); !prepared) {
+          return failure(std::move(prepared.error()));
+        }
+        ++position;
+        return true;
+      },
+      stats);
 }
 
-std::expected<EncodedEvents, PipelineError> run_xml_log(PaddedText& text, conv::ConversionStats* stats) {
-  auto read = read_xml_log(text);
-  if (!read) return std::unexpected(PipelineError{std::move(read.error())});
-
-  auto prepared = prepare_xml_log(std::move(*read));
-  if (!prepared) return std::unexpected(PipelineError{prepared.error()});
-  return encode_by_hand(conv::XmlLogConverter(*prepared), stats);
+std::expected<EncodedEvents, PipelineError> convert_xml(PaddedText& text, conv::ConversionStats* stats) {
+  auto reader = XmlReader::open(text);
+  if (!reader) return Failure(PipelineError{std::move(reader.error())});
+  const auto game = prepare_xml_game(std::move(reader->game()));
+  if (!game) return Failure(PipelineError{game.error()});
+  XmlHand read;  // its buffers serve every hand
+  std::size_t position = 0;
+  return convert_game(
+      *game,
+      [&](PreparedHand& hand) -> std::expected<bool, PipelineError> {
+        auto more = reader->next_hand(read);
+        if (!more) return Failure(PipelineError{std::move(more.error())});
+        if (!*more) return false;
+        if (auto prepared = prepare_xml_hand(read, position, game->aka_flag, hand); !prepared) {
+          return Failure(PipelineError{std::move(prepared.error())});
+        }
+        ++position;
+        return true;
+      },
+      stats);
 }
 
 }  // namespace
 
-std::expected<EncodedEvents, PipelineError> convert_text(PaddedText& text, conv::ConversionStats* stats) {
-  return detect_log_format(text.view()) == LogFormat::TenhouXml ? run_xml_log(text, stats)
-                                                                : run_json_log(text, stats);
+std::expected<EncodedEvents, PipelineError> convert_text(PaddedText text, conv::ConversionStats* stats) {
+  return detect_log_format(text.view()) == LogFormat::TenhouXml ? convert_xml(text, stats) : convert_json(text, stats);
 }
 
 }  // namespace kiroku

@@ -7,23 +7,19 @@
 #include <string>
 #include <variant>
 
-#include "kiroku/conv/conversion_error.h"
-#include "kiroku/conv/converter.h"
-#include "kiroku/conv/play_converter.h"
+#include "kiroku/conv/conversion_stats.h"
+#include "kiroku/conversion_error.h"
 #include "kiroku/encode/event_encoder.h"
 #include "kiroku/io/padded_text.h"
-#include "kiroku/prepare/xml_preparation.h"
-#include "kiroku/prepare/json_preparation.h"
-#include "kiroku/read/log_format.h"
-#include "kiroku/read/json_reader.h"
-#include "kiroku/read/xml_reader.h"
+#include "kiroku/prepare/prepare_error.h"
+#include "kiroku/read/read_error.h"
 
 namespace kiroku {
 
-enum class Stage { Read, Prepare, Convert, Encode };
+enum class Stage { Read, Prepare, Convert };
 
 struct PipelineError {
-  std::variant<ReadError, PrepareError, conv::ConversionError, EncodeError> detail;
+  std::variant<ReadError, PrepareError, ConversionError> detail;
 
   Stage stage() const noexcept { return static_cast<Stage>(detail.index()); }
 };
@@ -32,9 +28,9 @@ struct PipelineError {
 std::string describe(const PipelineError& error);
 
 // Converts one log, Tenhou's JSON or XML, told apart by the text's first
-// bytes (see detect_log_format).  A JSON text is only read; an XML text is
-// parsed in place and no longer holds the log afterwards.
-[[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(PaddedText& text,
+// bytes (see detect_log_format).  The text is the call's own: an XML text is
+// parsed in place.  Throws std::bad_alloc when memory runs out.
+[[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(PaddedText text,
                                                                       conv::ConversionStats* stats = nullptr);
 
 }  // namespace kiroku

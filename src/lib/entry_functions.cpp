@@ -24,10 +24,6 @@ constexpr Parameters kTenhouToMjai{"tenhou_to_mjai", kTenhouToMjaiNames, 1};
 constexpr std::array<const char*, 2> kTenhouFileToMjaiNames = {"filename", "mjai_out"};
 constexpr Parameters kTenhouFileToMjai{"tenhou_file_to_mjai", kTenhouFileToMjaiNames, 1};
 
-// Runs the pipeline on a text the call hands over; the text is released
-// when the pipeline is done with it, before the result is turned into str.
-std::expected<EncodedEvents, PipelineError> convert(PaddedText text) { return convert_text(text); }
-
 // A new list holding one new str per event text; empty with the
 // interpreter's exception set when it runs out of memory.
 PyRef to_str_list(const EncodedEvents& events) {
@@ -66,7 +62,7 @@ PyObject* tenhou_to_mjai(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     if (!bind_arguments(kTenhouToMjai, args, nargs, kwnames, bound)) return nullptr;
     std::optional<PaddedText> text = text_argument(bound[0], "data");
     if (!text) return nullptr;
-    auto events = convert(std::move(*text));
+    auto events = convert_text(std::move(*text));
     if (!events) return raise_pipeline_error(events.error());
     return to_str_list(*events).release();
   });
@@ -90,7 +86,7 @@ PyObject* tenhou_file_to_mjai(PyObject*, PyObject* const* args, Py_ssize_t nargs
     if (!text) return raise_input_error(text.error(), *input_path);
     // Every stage finishes before the sink is opened: a log that fails
     // leaves an existing output file untouched.
-    auto events = convert(std::move(*text));
+    auto events = convert_text(std::move(*text));
     if (!events) return raise_pipeline_error(events.error());
 
     if (output_path && !write_event_lines(*events, *output_path)) return nullptr;

@@ -72,7 +72,9 @@ PyObject* os_error_class(int error_number) noexcept {
 
 // What each stage's failure shows to Python, in the order of the stages in
 // PipelineError.  Messages that name the input format carry the label
-// between `head` and `tail`.
+// between `head` and `tail`.  No stage raises JsonSerializationError: the
+// encoder cannot fail, and the class stays only as part of the module's
+// surface.
 struct StageFailure {
   ModuleError error_class;
   std::string_view head;
@@ -80,15 +82,14 @@ struct StageFailure {
   std::string_view tail;
 };
 
-constexpr std::array<StageFailure, 4> kStageFailures = {{
+constexpr std::array<StageFailure, 3> kStageFailures = {{
     {ModuleError::JsonParsingError, "failed to parse ", true, " log"},             // Stage::Read
     {ModuleError::TenhouLogParsingError, "invalid log", false, ""},                // Stage::Prepare
     {ModuleError::TenhouToMjaiError, "failed to convert ", true, " log to mjai"},  // Stage::Convert
-    {ModuleError::JsonSerializationError, "failed to serialize", false, ""},       // Stage::Encode
 }};
 static_assert(kStageFailures.size() == std::variant_size_v<decltype(PipelineError::detail)>);
 static_assert(static_cast<std::size_t>(Stage::Read) == 0 && static_cast<std::size_t>(Stage::Prepare) == 1 &&
-              static_cast<std::size_t>(Stage::Convert) == 2 && static_cast<std::size_t>(Stage::Encode) == 3);
+              static_cast<std::size_t>(Stage::Convert) == 2);
 
 }  // namespace
 

@@ -21,8 +21,7 @@ std::string file_text(const fs::path& path) {
 }
 
 std::expected<EncodedEvents, PipelineError> convert(const std::string& text) {
-  PaddedText padded = PaddedText::copy_of(text);
-  return convert_text(padded);
+  return convert_text(PaddedText::copy_of(text));
 }
 
 TEST(pipeline_test, each_stage_fails_as_itself_in_both_formats) {

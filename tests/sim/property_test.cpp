@@ -16,11 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "kiroku/conv/converter.h"
+#include "hand_builder.h"
 #include "kiroku/encode/event_encoder.h"
 #include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/prepare/json_preparation.h"
 #include "kiroku/read/json_reader.h"
 #include "sim/game_features.h"
 #include "sim/game_simulator.h"
@@ -89,18 +88,18 @@ void run_seed(std::uint64_t seed, Tally& tally) {
     if (tally.failures++ < kMaxReportedFailures) ADD_FAILURE() << "seed " << seed << ": " << what;
   };
 
-  PaddedText text = PaddedText::copy_of(write_tenhou_log(game.log));
-  auto raw = read_json_log(text);
+  const std::string json = write_tenhou_log(game.log);
+  auto raw = read_json_log(PaddedText::copy_of(json));
   if (!raw) return fail("the reader refused a valid log: " + raw.error().message);
   if (*raw != game.log) return fail("the reader did not give back the log that was written");
-  auto prepared = prepare_json_log(std::move(*raw));
+  const auto prepared = testing::log_of(std::move(*raw));
   if (!prepared) return fail("preparation refused a valid log: " + std::string(describe(prepared.error())));
 
   conv::ConversionStats stats;
-  const auto events = conv::convert_json_log(*prepared, &stats);
+  const auto events = testing::convert_log(*prepared, &stats);
   if (!events) {
     ++tally.refused;
-    tally.refusals.push_back("seed " + std::to_string(seed) + ": " + conv::describe(events.error()));
+    tally.refusals.push_back("seed " + std::to_string(seed) + ": " + describe(events.error()));
     return;
   }
   tally.hands_retried += stats.hands_retried;
@@ -123,27 +122,24 @@ void run_seed(std::uint64_t seed, Tally& tally) {
   // The XML log of the same game keeps the true order: its path must give
   // exactly the events played, and so the JSON path's wherever that path
   // kept the true order.
-  PaddedText xml = PaddedText::copy_of(write_tenhou_xml(game.log, game.events));
-  const auto from_xml = convert_text(xml);
+  const auto from_xml = convert_text(PaddedText::copy_of(write_tenhou_xml(game.log, game.events)));
   if (!from_xml) return fail("the XML path refused a valid log: " + describe(from_xml.error()));
-  const auto truth = encode_events(game.events);
-  if (!truth) return fail("the true events do not encode");
-  if (from_xml->lines() != truth->lines()) {
-    const auto [xml_text, true_text] = std::ranges::mismatch(*from_xml, *truth);
+  const EncodedEvents truth = encode_events(game.events);
+  if (from_xml->lines() != truth.lines()) {
+    const auto [xml_text, true_text] = std::ranges::mismatch(*from_xml, truth);
     auto text_or_end = [](auto it, const EncodedEvents& texts) {
       return it == texts.end() ? std::string("(end)") : std::string(*it);
     };
     return fail("the XML path differs from the true order at event " +
                 std::to_string(std::distance(from_xml->begin(), xml_text)) + ":\n  xml:  " +
-                text_or_end(xml_text, *from_xml) + "\n  true: " + text_or_end(true_text, *truth));
+                text_or_end(xml_text, *from_xml) + "\n  true: " + text_or_end(true_text, truth));
   }
   tally.hands_from_xml += played.size();
 
   // The pipeline's own entry gives the same texts as encoding the events.
-  const auto encoded = encode_events(*events);
-  const auto piped = convert_text(text);
-  if (!encoded || !piped) return fail("encoding or the pipeline failed on a converted game");
-  if (encoded->lines() != piped->lines()) fail("convert_text differs from convert_json_log + encode_events");
+  const auto piped = convert_text(PaddedText::copy_of(json));
+  if (!piped) return fail("the pipeline failed on a converted game");
+  if (encode_events(*events).lines() != piped->lines()) fail("convert_text differs from converting and encoding");
 }
 
 std::string percent(std::size_t part, std::size_t whole) {
@@ -190,18 +186,16 @@ TEST(realistic_game_test, converts_to_the_reviewed_events) {
   const std::string expected = read_file(KIROKU_TEST_DATA_DIR "/realistic_game.mjson");
   ASSERT_FALSE(json.empty());
   ASSERT_FALSE(expected.empty());
-  PaddedText text = PaddedText::copy_of(json);
-
-  const auto encoded = convert_text(text);
+  const auto encoded = convert_text(PaddedText::copy_of(json));
   ASSERT_TRUE(encoded) << describe(encoded.error());
   EXPECT_EQ(encoded->lines(), expected);
 
-  auto raw = read_json_log(text);
+  auto raw = read_json_log(PaddedText::copy_of(json));
   ASSERT_TRUE(raw);
   const JsonLog log = *raw;
-  auto prepared = prepare_json_log(std::move(*raw));
+  const auto prepared = testing::log_of(std::move(*raw));
   ASSERT_TRUE(prepared);
-  const auto events = conv::convert_json_log(*prepared);
+  const auto events = testing::convert_log(*prepared);
   ASSERT_TRUE(events);
   const auto checked = check_replay(*events, log);
   EXPECT_TRUE(checked) << checked.error().message << context(*events, checked.error().event_index);

@@ -17,8 +17,7 @@ namespace {
 constexpr std::uint64_t kSeeds = 40;
 
 std::expected<EncodedEvents, PipelineError> convert(const std::string& text) {
-  PaddedText padded = PaddedText::copy_of(text);
-  return convert_text(padded);
+  return convert_text(PaddedText::copy_of(text));
 }
 
 std::string xml_of(std::uint64_t seed, std::uint16_t type_extra = 0) {

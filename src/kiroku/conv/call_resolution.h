@@ -14,9 +14,8 @@
 #include <functional>
 #include <optional>
 
-#include "kiroku/conv/list_entry.h"
 #include "kiroku/event.h"
-#include "kiroku/json_log.h"
+#include "kiroku/prepared_game.h"
 #include "kiroku/tile.h"
 
 namespace kiroku::conv {

@@ -18,14 +18,13 @@ bool AnswerScript::advance() {
   return true;
 }
 
-SearchResult search_hand(const PreparedHand& hand, const DecodedHand& decoded, std::vector<Event>& events,
-                         std::size_t max_attempts) {
+SearchResult search_hand(const ListedHand& hand, std::vector<Event>& events, std::size_t max_attempts) {
   SearchResult result;
   AnswerScript script;
   while (result.attempts < max_attempts) {
     ++result.attempts;
     script.rewind();
-    if (walk_hand(hand, decoded, script, events)) {
+    if (walk_hand(hand, script, events)) {
       result.found = true;
       break;
     }

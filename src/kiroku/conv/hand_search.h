@@ -12,9 +12,8 @@
 #include <vector>
 
 #include "kiroku/conv/call_resolution.h"
-#include "kiroku/conv/hand_walk.h"
+#include "kiroku/conv/order_finding.h"
 #include "kiroku/event.h"
-#include "kiroku/prepared_log.h"
 
 namespace kiroku::conv {
 
@@ -52,7 +51,6 @@ struct SearchResult {
 // succeeds, every combination has failed, or `max_attempts` attempts have
 // been made.  On success the hand's events are appended to `events`;
 // otherwise `events` is left as it was found.
-SearchResult search_hand(const PreparedHand& hand, const DecodedHand& decoded, std::vector<Event>& events,
-                         std::size_t max_attempts);
+SearchResult search_hand(const ListedHand& hand, std::vector<Event>& events, std::size_t max_attempts);
 
 }  // namespace kiroku::conv

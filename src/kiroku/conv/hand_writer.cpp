@@ -1,5 +1,6 @@
 #include "kiroku/conv/hand_writer.h"
 
+#include <algorithm>
 #include <utility>
 #include <variant>
 
@@ -8,15 +9,27 @@ namespace kiroku::conv {
 // Events are appended built in place as their kind: a temporary Event would
 // be moved and destroyed through the variant's tables of functions.
 
-std::expected<void, ConversionError> HandWriter::start(const event::StartKyoku& start) {
-  if (dora_indicators_.empty()) return std::unexpected(ConversionError::of(ConversionErrorKind::NoDoraMarker, hand_));
-  events_.emplace_back(std::in_place_type<event::StartKyoku>, start);
+std::expected<void, ConversionError> HandWriter::start() {
+  if (dora_indicators_.empty()) {
+    return std::unexpected(ConversionError::of(ConversionErrorKind::NoDoraMarker, hand_.id));
+  }
+  const std::uint8_t index = hand_.id.hand_index;
+  constexpr std::uint8_t kEast = 27;  // the winds follow in order: E, S, W, N
+  event::StartKyoku& start = std::get<event::StartKyoku>(events_.emplace_back(std::in_place_type<event::StartKyoku>));
+  start.bakaze = *Tile::from_index(static_cast<std::uint8_t>(kEast + std::min(index / 4, 3)));
+  start.dora_marker = dora_indicators_.front();
+  start.kyoku = static_cast<std::uint8_t>(index % 4 + 1);
+  start.honba = hand_.id.honba;
+  start.kyotaku = hand_.id.deposits;
+  start.oya = static_cast<std::uint8_t>(index % 4);
+  start.scores = hand_.scores;
+  start.tehais = hand_.starting_hands;
   return {};
 }
 
 std::expected<void, ConversionError> HandWriter::new_dora() {
   if (dora_cursor_ >= dora_indicators_.size()) {
-    return std::unexpected(ConversionError::of(ConversionErrorKind::NoDoraMarker, hand_));
+    return std::unexpected(ConversionError::of(ConversionErrorKind::NoDoraMarker, hand_.id));
   }
   events_.emplace_back(std::in_place_type<event::Dora>, event::Dora{.dora_marker = dora_indicators_[dora_cursor_++]});
   return {};
@@ -118,14 +131,15 @@ std::expected<void, ConversionError> HandWriter::ankan(const event::Ankan& ankan
   return {};
 }
 
-void HandWriter::finish(const HandResult& result, std::span<const Tile> ura_indicators) {
-  if (const auto* draw = std::get_if<Draw>(&result)) {
+void HandWriter::finish() {
+  const std::vector<Tile>& ura_indicators = hand_.ura_indicators;
+  if (const auto* draw = std::get_if<Draw>(&hand_.result)) {
     if (draw->four_riichi && riichi_pending_) {
       events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
     }
     events_.emplace_back(std::in_place_type<event::Ryukyoku>, event::Ryukyoku{.deltas = draw->deltas});
   } else {
-    for (const Win& win : std::get<std::vector<Win>>(result)) {
+    for (const Win& win : std::get<std::vector<Win>>(hand_.result)) {
       // Every winner gets the same ura list, riichi or not: the log keeps one.
       events_.emplace_back(std::in_place_type<event::Hora>,
                            event::Hora{.actor = win.winner,

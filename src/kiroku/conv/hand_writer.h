@@ -25,23 +25,22 @@
 #include <utility>
 #include <vector>
 
-#include "kiroku/conv/conversion_error.h"
+#include "kiroku/conversion_error.h"
 #include "kiroku/event.h"
-#include "kiroku/json_log.h"
-#include "kiroku/prepared_log.h"
+#include "kiroku/prepared_game.h"
 #include "kiroku/tile.h"
 
 namespace kiroku::conv {
 
 class HandWriter {
  public:
-  // `dora_indicators` (the hand's first indicator, then one per kan in
-  // order) must outlive the writer; `events` receives the hand's events.
-  HandWriter(HandId hand, std::span<const Tile> dora_indicators, std::vector<Event>& events) noexcept
-      : hand_(hand), dora_indicators_(dora_indicators), events_(events) {}
+  // `hand` must outlive the writer; `events` receives the hand's events.
+  HandWriter(const PreparedHand& hand, std::vector<Event>& events) noexcept
+      : hand_(hand), dora_indicators_(hand.dora_indicators), events_(events) {}
 
-  // "start_kyoku".  Fails with NoDoraMarker when the hand has no indicator.
-  [[nodiscard]] std::expected<void, ConversionError> start(const event::StartKyoku& start);
+  // "start_kyoku": the hand's opening.  Fails with NoDoraMarker, before
+  // anything is written, when the hand has no indicator.
+  [[nodiscard]] std::expected<void, ConversionError> start();
 
   // A take: a draw, a chi, a pon or a daiminkan.  After a daiminkan the
   // caller's next take is its replacement draw.
@@ -57,12 +56,13 @@ class HandWriter {
   [[nodiscard]] std::expected<void, ConversionError> kakan(const event::Kakan& kakan);
   [[nodiscard]] std::expected<void, ConversionError> ankan(const event::Ankan& ankan);
 
-  // The hand is over.  A four-riichi draw (Draw::four_riichi) comes after
-  // the fourth declaration was accepted: Tenhou takes its stick and carries
-  // all four into the next hand.  Then one "hora" per win (each with
-  // `ura_indicators`) or the "ryukyoku", then "end_kyoku".  The deltas are
-  // the log's, written as they are; nothing is checked or computed.
-  void finish(const HandResult& result, std::span<const Tile> ura_indicators);
+  // The hand is over with its result.  A four-riichi draw
+  // (Draw::four_riichi) comes after the fourth declaration was accepted:
+  // Tenhou takes its stick and carries all four into the next hand.  Then
+  // one "hora" per win (each with the hand's ura indicators) or the
+  // "ryukyoku", then "end_kyoku".  The deltas are the log's, written as
+  // they are; nothing is checked or computed.
+  void finish();
 
  private:
   enum class After : std::uint8_t { Nothing, Kakan, Ankan };
@@ -74,7 +74,7 @@ class HandWriter {
   // A draw after a step that still owes something.
   [[nodiscard]] std::expected<void, ConversionError> owed_tsumo(event::Tsumo tsumo);
 
-  HandId hand_;
+  const PreparedHand& hand_;
   std::span<const Tile> dora_indicators_;
   std::vector<Event>& events_;
   std::size_t dora_cursor_ = 1;      // the next indicator for a "dora" event

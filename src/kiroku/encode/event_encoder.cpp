@@ -194,10 +194,7 @@ void write_event_text(const Event& event, JsonWriter& w) noexcept {
 
 }  // namespace
 
-// Every event of the model can be written: its tiles come from the tile
-// table and its texts are escaped.  The error channel stays so that front
-// ends keep one mapping for every stage.
-std::expected<std::string, EncodeError> encode_event(const Event& event) {
+std::string encode_event(const Event& event) {
   std::string text;
   // Every bound is past the short-string buffer, but the compiler cannot
   // see it and warns of the writer's 32-byte slots overflowing that buffer.
@@ -226,7 +223,7 @@ void EncodedEvents::reserve_more(std::size_t extra) {
   capacity_ = capacity;
 }
 
-std::expected<void, EncodeError> EncodedEvents::append(std::span<const Event> events) {
+void EncodedEvents::append(std::span<const Event> events) {
   std::size_t bound = 0;
   for (const Event& event : events) bound += detail::max_text_size(event) + 1;  // and its line feed
   reserve_more(bound);
@@ -238,12 +235,11 @@ std::expected<void, EncodeError> EncodedEvents::append(std::span<const Event> ev
   }
   used_ = static_cast<std::size_t>(w.cursor() - bytes_.get());
   count_ += events.size();
-  return {};
 }
 
-std::expected<EncodedEvents, EncodeError> encode_events(std::span<const Event> events) {
+EncodedEvents encode_events(std::span<const Event> events) {
   EncodedEvents encoded;
-  if (auto appended = encoded.append(events); !appended) return std::unexpected(appended.error());
+  encoded.append(events);
   return encoded;
 }
 

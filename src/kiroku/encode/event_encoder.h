@@ -1,10 +1,11 @@
 // Event -> compact JSON text: "type" first, members in the kind's fixed
-// order, optional members left out, no whitespace.
+// order, optional members left out, no whitespace.  Every event of the model
+// can be written: its tiles come from the tile table and its texts are
+// escaped, so encoding cannot fail but for memory (std::bad_alloc).
 #pragma once
 
 #include <cstddef>
 #include <cstdlib>
-#include <expected>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,14 +17,8 @@
 
 namespace kiroku {
 
-// An event could not be written (a tile outside the tile table, which the
-// conversion never forms).
-struct EncodeError {
-  std::size_t event_index = 0;
-};
-
 // The text of one event.
-[[nodiscard]] std::expected<std::string, EncodeError> encode_event(const Event& event);
+[[nodiscard]] std::string encode_event(const Event& event);
 
 // The texts of a game's events in one arena, each followed by a line feed, so
 // that the arena is also the exact content of an output file.  Events are
@@ -45,9 +40,9 @@ class EncodedEvents {
     return *this;
   }
 
-  // Appends the texts of `events`; an error names the event by its index in
-  // the whole arena.  Throws std::bad_alloc when the arena cannot grow.
-  [[nodiscard]] std::expected<void, EncodeError> append(std::span<const Event> events);
+  // Appends the texts of `events`.  Throws std::bad_alloc when the arena
+  // cannot grow.
+  void append(std::span<const Event> events);
 
   // The number of texts.
   std::size_t size() const noexcept { return count_; }
@@ -99,7 +94,7 @@ class EncodedEvents {
 };
 
 // The texts of a whole event list.
-[[nodiscard]] std::expected<EncodedEvents, EncodeError> encode_events(std::span<const Event> events);
+[[nodiscard]] EncodedEvents encode_events(std::span<const Event> events);
 
 namespace detail {
 

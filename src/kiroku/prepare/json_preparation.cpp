@@ -1,7 +1,10 @@
 #include "kiroku/prepare/json_preparation.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
+
+#include "kiroku/prepare/call_notation.h"
 
 namespace kiroku {
 
@@ -51,31 +54,42 @@ std::expected<HandResult, PrepareError> reduce_hand_result(std::vector<ResultIte
   return wins;
 }
 
-std::expected<PreparedJsonLog, PrepareError> prepare_json_log(JsonLog&& raw) {
-  const std::string_view rule_text = raw.rule.disp;
+std::expected<PreparedGame, PrepareError> prepare_json_game(JsonLog& log) {
+  const std::string_view rule_text = log.rule.disp;
   if (contains(rule_text, kThree) || contains(rule_text, "3-Player")) {
     return std::unexpected(PrepareError::ThreePlayerGame);
   }
-  PreparedJsonLog prepared;
-  prepared.kyoku_first = contains(rule_text, kEast) || contains(rule_text, "East") ? 4 : 0;
-  const Rule& rule = raw.rule;
-  prepared.aka_flag = (rule.aka | rule.aka51 | rule.aka52 | rule.aka53) != 0;
-  prepared.names = std::move(raw.name);
+  const Rule& rule = log.rule;
+  return PreparedGame{
+      .names = std::move(log.name),
+      .aka_flag = (rule.aka | rule.aka51 | rule.aka52 | rule.aka53) != 0,
+      .kyoku_first = static_cast<std::uint8_t>(contains(rule_text, kEast) || contains(rule_text, "East") ? 4 : 0),
+  };
+}
 
-  prepared.hands.reserve(raw.log.size());
-  for (JsonHand& entry : raw.log) {
-    auto result = reduce_hand_result(std::move(entry.result));
-    if (!result) return std::unexpected(result.error());
-    prepared.hands.push_back(PreparedHand{
-        .id = entry.id,
-        .scores = entry.scores,
-        .dora_indicators = std::move(entry.dora_indicators),
-        .ura_indicators = std::move(entry.ura_indicators),
-        .seats = std::move(entry.seats),
-        .result = std::move(*result),
-    });
+std::expected<void, HandPreparationError> prepare_json_hand(JsonHand&& taken, std::size_t position,
+                                                            PreparedHand& out) {
+  // Released on return: a hand's entries are read only here.
+  JsonHand hand = std::move(taken);
+  auto result = reduce_hand_result(std::move(hand.result));
+  if (!result) return std::unexpected(result.error());
+  out.position = position;
+  out.id = hand.id;
+  out.scores = hand.scores;
+  out.dora_indicators = std::move(hand.dora_indicators);
+  out.ura_indicators = std::move(hand.ura_indicators);
+  out.result = std::move(*result);
+  ListedPlay* play = std::get_if<ListedPlay>(&out.play);
+  if (play == nullptr) play = &out.play.emplace<ListedPlay>();
+  for (event::Seat seat = 0; seat < kSeatCount; ++seat) {
+    const JsonSeat& record = hand.seats[seat];
+    out.starting_hands[seat] = record.hand;
+    if (auto decoded = decode_seat_lists(record, hand.id, seat, play->seats[seat]); !decoded) {
+      decoded.error().hand_position = position;
+      return std::unexpected(std::move(decoded.error()));
+    }
   }
-  return prepared;
+  return {};
 }
 
 }  // namespace kiroku

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string_view>
+#include <variant>
+
+#include "kiroku/conversion_error.h"
 
 namespace kiroku {
 
@@ -13,5 +16,9 @@ enum class PrepareError : std::uint8_t {
 };
 
 std::string_view describe(PrepareError error) noexcept;
+
+// A hand's preparation fails as the log does (PrepareError), or, where one
+// of its calls reads as no call, as the conversion of that hand.
+using HandPreparationError = std::variant<PrepareError, ConversionError>;
 
 }  // namespace kiroku

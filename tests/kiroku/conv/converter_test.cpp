@@ -9,23 +9,25 @@
 
 #include "crafted_hands.h"
 #include "hand_builder.h"
-#include "kiroku/conv/hand_walk.h"
+#include "kiroku/conv/order_finding.h"
 #include "kiroku/io/padded_text.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/prepare/json_preparation.h"
 #include "kiroku/read/json_reader.h"
 
 namespace kiroku::conv {
 namespace {
 
+using testing::convert_log;
 using testing::HandBuilder;
+using testing::ListedTestHand;
 using testing::log_of;
+using testing::TestLog;
 using testing::play_of;
 using testing::summaries;
 using Lines = std::vector<std::string>;
 
-ConversionError error_of(const PreparedJsonLog& log, ConversionStats* stats = nullptr) {
-  auto events = convert_json_log(log, stats);
+ConversionError error_of(const TestLog& log, ConversionStats* stats = nullptr) {
+  auto events = convert_log(log, stats);
   EXPECT_FALSE(events.has_value());
   return events ? ConversionError{} : events.error();
 }
@@ -33,10 +35,10 @@ ConversionError error_of(const PreparedJsonLog& log, ConversionStats* stats = nu
 // --- Game frame ---------------------------------------------------------
 
 TEST(converter_test, log_without_hands_is_start_and_end_of_game) {
-  PreparedJsonLog log = log_of({});
-  log.aka_flag = true;
-  log.kyoku_first = 4;
-  auto events = convert_json_log(log);
+  TestLog log = log_of(std::vector<HandBuilder>{});
+  log.game.aka_flag = true;
+  log.game.kyoku_first = 4;
+  auto events = convert_log(log);
   ASSERT_TRUE(events);
   EXPECT_EQ(*events,
             (std::vector<Event>{event::StartGame{.names = {"A", "B", "C", "D"}, .kyoku_first = 4, .aka_flag = true},
@@ -44,7 +46,7 @@ TEST(converter_test, log_without_hands_is_start_and_end_of_game) {
 }
 
 TEST(converter_test, hands_follow_each_other_in_log_order) {
-  auto events = convert_json_log(log_of({HandBuilder(0).seat(0, {11}, {}), HandBuilder(1, 1).seat(1, {12}, {})}));
+  auto events = convert_log(log_of({HandBuilder(0).seat(0, {11}, {}), HandBuilder(1, 1).seat(1, {12}, {})}));
   ASSERT_TRUE(events);
   EXPECT_EQ(summaries(*events), (Lines{"start_game", "start_kyoku", "tsumo 0 1m", "ryukyoku", "end_kyoku",
                                        "start_kyoku", "tsumo 1 2m", "ryukyoku", "end_kyoku", "end_game"}));
@@ -83,7 +85,7 @@ TEST(converter_test, decoding_runs_seat_by_seat_and_stops_at_the_first_error) {
 
 TEST(converter_test, stats_are_overwritten) {
   ConversionStats stats{.hands = 7, .hands_retried = 7, .hands_searched = 7};
-  ASSERT_TRUE(convert_json_log(log_of({HandBuilder().seat(0, {11}, {})}), &stats));
+  ASSERT_TRUE(convert_log(log_of({HandBuilder().seat(0, {11}, {})}), &stats));
   EXPECT_EQ(stats.hands, 1U);
   EXPECT_EQ(stats.hands_retried, 0U);
   EXPECT_EQ(stats.hands_searched, 0U);
@@ -95,9 +97,9 @@ TEST(converter_test, wrong_guess_into_a_dead_end_is_retried) {
   // The first attempt gives seat 0's pon to the first 3s and then ends the
   // hand on seat 1's missing discard with seats 2 and 3 unread; that is a
   // failure, so the second attempt runs and leaves the call for later.
-  const PreparedHand hand = testing::dead_end_hand();
+  const ListedTestHand hand(testing::dead_end_hand());
   ConversionStats stats;
-  auto events = convert_json_log(log_of({hand}), &stats);
+  auto events = convert_log(log_of({hand.builder()}), &stats);
   ASSERT_TRUE(events) << describe(events.error());
   EXPECT_EQ(play_of(*events),
             (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "tsumo 1 2m", "dahai 1 2m tsumogiri", "tsumo 2 3m",
@@ -111,15 +113,9 @@ TEST(converter_test, wrong_guess_into_a_dead_end_is_retried) {
 
   // The first attempt alone: what the hand would have been without the
   // check that every list is read.
-  const auto decoded = [&] {
-    DecodedHand d;
-    for (event::Seat seat = 0; seat < kSeatCount; ++seat) EXPECT_TRUE(decode_seat_lists(hand, seat, d.lists[seat]));
-    count_dahai(d);
-    return d;
-  }();
   CallMemory memory;
   std::vector<Event> first;
-  auto walked = walk_hand(hand, decoded, memory, first);
+  auto walked = walk_hand(hand.listed(), memory, first);
   ASSERT_FALSE(walked);
   EXPECT_EQ(walked.error().kind, ConversionErrorKind::UnreadEntries);
   EXPECT_EQ(walked.error().seat, 2);
@@ -128,8 +124,8 @@ TEST(converter_test, wrong_guess_into_a_dead_end_is_retried) {
 TEST(converter_test, reported_error_is_the_first_attempts) {
   // As the dead end, but seat 3 holds a pon that fits nothing: the first
   // attempt ends with UnreadEntries, the next two with MismatchedCall.
-  PreparedHand hand = testing::dead_end_hand();
-  hand.seats[3] = HandBuilder().seat(3, {"p111111"}, {60}).build().seats[3];
+  HandBuilder hand = testing::dead_end_hand();
+  hand.record().seats[3] = HandBuilder().seat(3, {"p111111"}, {60}).record().seats[3];
   ConversionStats stats;
   const ConversionError error = error_of(log_of({hand}), &stats);
   EXPECT_EQ(error.kind, ConversionErrorKind::UnreadEntries);
@@ -148,22 +144,19 @@ TEST(converter_test, failure_without_an_ambiguous_call_is_not_retried) {
 }
 
 TEST(converter_test, cycling_retries_stop_at_a_repeated_memory) {
-  const PreparedHand hand = testing::cycling_hand();
+  const ListedTestHand hand(testing::cycling_hand());
   // The cycle itself: the second attempt starts and ends with 1p taken.
-  DecodedHand decoded;
-  for (event::Seat seat = 0; seat < kSeatCount; ++seat) ASSERT_TRUE(decode_seat_lists(hand, seat, decoded.lists[seat]));
-  count_dahai(decoded);
   CallMemory memory;
   std::vector<Event> events;
-  ASSERT_FALSE(walk_hand(hand, decoded, memory, events));
+  ASSERT_FALSE(walk_hand(hand.listed(), memory, events));
   const CallMemory::Key after_first = memory.key();
   EXPECT_FALSE(memory.empty());
-  ASSERT_FALSE(walk_hand(hand, decoded, memory, events));
+  ASSERT_FALSE(walk_hand(hand.listed(), memory, events));
   EXPECT_EQ(memory.key(), after_first);
 
   // The converter ends it and reports the first attempt's error.
   ConversionStats stats;
-  const ConversionError error = error_of(log_of({hand}), &stats);
+  const ConversionError error = error_of(log_of({hand.builder()}), &stats);
   EXPECT_EQ(error.kind, ConversionErrorKind::TakesExhausted);
   EXPECT_EQ(error.seat, 3);
   EXPECT_EQ(stats.hands_retried, 1U);
@@ -171,9 +164,9 @@ TEST(converter_test, cycling_retries_stop_at_a_repeated_memory) {
 }
 
 TEST(converter_test, output_is_the_same_on_every_call) {
-  const PreparedJsonLog log = log_of({testing::dead_end_hand(), testing::two_tile_hand(), testing::caterpillar_hand(5)});
-  auto first = convert_json_log(log);
-  auto second = convert_json_log(log);
+  const TestLog log = log_of({testing::dead_end_hand(), testing::two_tile_hand(), testing::caterpillar_hand(5)});
+  auto first = convert_log(log);
+  auto second = convert_log(log);
   ASSERT_TRUE(first);
   ASSERT_TRUE(second);
   EXPECT_EQ(*first, *second);
@@ -191,8 +184,7 @@ TEST(converter_test, every_four_player_game_of_the_corpus_converts) {
     std::stringstream text;
     text << file.rdbuf();
     ConversionStats stats;
-    PaddedText log_text = PaddedText::copy_of(text.str());
-    auto encoded = convert_text(log_text, &stats);
+    auto encoded = convert_text(PaddedText::copy_of(text.str()), &stats);
     EXPECT_TRUE(encoded.has_value()) << entry.path().filename() << ": "
                                      << (encoded ? "" : kiroku::describe(encoded.error()));
     EXPECT_EQ(stats.hands_searched, 0U) << entry.path().filename();
@@ -207,11 +199,11 @@ TEST(converter_test, four_riichi_draw_of_the_corpus_accepts_the_fourth_riichi) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
   text << file.rdbuf();
-  auto raw = read_json_log(PaddedText::copy_of(text.str()));
-  ASSERT_TRUE(raw);
-  auto prepared = prepare_json_log(std::move(*raw));
-  ASSERT_TRUE(prepared);
-  auto events = convert_json_log(*prepared);
+  auto read = read_json_log(PaddedText::copy_of(text.str()));
+  ASSERT_TRUE(read);
+  const auto log = log_of(std::move(*read));
+  ASSERT_TRUE(log);
+  auto events = convert_log(*log);
   ASSERT_TRUE(events);
 
   // East 4, honba 2 ends in "四家立直" on seat 1's riichi, made on a draw

@@ -6,9 +6,9 @@
 
 #include "hand_builder.h"
 
-namespace kiroku::conv::testing {
+namespace kiroku::testing {
 
-PreparedHand dead_end_hand() {
+HandBuilder dead_end_hand() {
   // s0 draws 1m, throws it; s1 draws 2m, throws it; s2 draws 3m, throws 3s;
   // s3 draws 9p, throws it; s2 pons the 9p, throws its second 3s; s0 pons
   // that, throws 4s; s1 draws 5s and wins.
@@ -20,7 +20,7 @@ PreparedHand dead_end_hand() {
       .win(1, 1, {-1000, 3000, -1000, -1000});
 }
 
-PreparedHand two_tile_hand() {
+HandBuilder two_tile_hand() {
   // s0 draws 1m, throws it; s1 draws 2m, throws 1p (not called); s2 draws 3m,
   // throws it; s1 pons the 3m, throws its second 1p; s0 pons that, throws 9s;
   // s3 pons the 9s at once, throws P; s0 draws 4m, throws its second 9s; s1,
@@ -32,7 +32,7 @@ PreparedHand two_tile_hand() {
       .seat(3, {"3939p39", 17}, {45, 60});
 }
 
-PreparedHand caterpillar_hand(std::size_t rounds, bool distinct_tiles) {
+HandBuilder caterpillar_hand(std::size_t rounds, bool distinct_tiles) {
   // Tiles seat 1 throws and seat 0 pons back: anything but the 1p.
   static constexpr std::array<int, 31> kPool = {13, 14, 15, 16, 17, 18, 19, 22, 23, 24, 25, 26, 27, 28, 29, 31,
                                                 32, 33, 34, 35, 36, 37, 38, 39, 41, 42, 43, 44, 45, 46, 47};
@@ -51,11 +51,11 @@ PreparedHand caterpillar_hand(std::size_t rounds, bool distinct_tiles) {
   return HandBuilder().seat_lists(0, takes0, discards0).seat_lists(1, takes1, discards1).seat(2, {"21p2121"}, {45});
 }
 
-PreparedHand cycling_hand() {
+HandBuilder cycling_hand() {
   return HandBuilder()
       .seat(0, {11, "1515p15", "1616p16"}, {21, 21, 21, 21})
       .seat(1, {12, 13}, {15, 16})
       .seat(2, {"21p2121"}, {45});
 }
 
-}  // namespace kiroku::conv::testing
+}  // namespace kiroku::testing

@@ -9,19 +9,12 @@
 namespace kiroku::conv {
 namespace {
 
+using testing::convert_log;
+using testing::ListedTestHand;
 using testing::log_of;
 using testing::play_of;
 using testing::tile;
 using Lines = std::vector<std::string>;
-
-DecodedHand decoded_of(const PreparedHand& hand) {
-  DecodedHand decoded;
-  for (event::Seat seat = 0; seat < kSeatCount; ++seat) {
-    EXPECT_TRUE(decode_seat_lists(hand, seat, decoded.lists[seat]));
-  }
-  count_dahai(decoded);
-  return decoded;
-}
 
 // Which answers an attempt that meets `decisions` real choices gives.
 std::vector<bool> attempt(AnswerScript& script, std::size_t decisions) {
@@ -58,23 +51,22 @@ TEST(hand_search_test, script_does_not_branch_where_the_answer_cannot_matter) {
 TEST(hand_search_test, retry_rule_refuses_a_hand_needing_different_answers_per_tile) {
   // The memory's attempts: (now, now), (later, later), (later, later); then
   // it is empty again and the rule gives up.
-  const PreparedHand hand = testing::two_tile_hand();
-  const DecodedHand decoded = decoded_of(hand);
+  const ListedTestHand hand(testing::two_tile_hand());
   CallMemory memory;
   std::vector<Event> events;
   int attempts = 0;
   do {
     ++attempts;
-    ASSERT_FALSE(walk_hand(hand, decoded, memory, events)) << "attempt " << attempts;
+    ASSERT_FALSE(walk_hand(hand.listed(), memory, events)) << "attempt " << attempts;
   } while (!memory.empty() && attempts < 10);
   EXPECT_EQ(attempts, 3);
   EXPECT_TRUE(events.empty());
 }
 
 TEST(hand_search_test, search_finds_what_the_retry_rule_cannot) {
-  const PreparedHand hand = testing::two_tile_hand();
+  const ListedTestHand hand(testing::two_tile_hand());
   std::vector<Event> events;
-  const SearchResult result = search_hand(hand, decoded_of(hand), events, kMaxAttempts);
+  const SearchResult result = search_hand(hand.listed(), events, kMaxAttempts);
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.attempts, 3U);  // (now, now), (now, later), (later, now)
   const Lines game{"tsumo 0 1m",
@@ -101,7 +93,7 @@ TEST(hand_search_test, search_finds_what_the_retry_rule_cannot) {
   EXPECT_EQ(play_of(events), game);
 
   ConversionStats stats;
-  auto converted = convert_json_log(log_of({hand}), &stats);
+  auto converted = convert_log(log_of({hand.builder()}), &stats);
   ASSERT_TRUE(converted) << describe(converted.error());
   EXPECT_EQ(play_of(*converted), game);
   EXPECT_EQ(stats.hands_retried, 1U);
@@ -111,7 +103,7 @@ TEST(hand_search_test, search_finds_what_the_retry_rule_cannot) {
 TEST(hand_search_test, hands_the_retry_rule_converts_are_not_searched) {
   // Two rounds: the memory's second attempt answers "later" twice and wins.
   ConversionStats stats;
-  auto converted = convert_json_log(log_of({testing::caterpillar_hand(2)}), &stats);
+  auto converted = convert_log(log_of({testing::caterpillar_hand(2)}), &stats);
   ASSERT_TRUE(converted) << describe(converted.error());
   EXPECT_EQ(stats.hands_retried, 1U);
   EXPECT_EQ(stats.hands_searched, 0U);
@@ -119,20 +111,19 @@ TEST(hand_search_test, hands_the_retry_rule_converts_are_not_searched) {
 
 TEST(hand_search_test, search_stops_at_its_bound) {
   // Each round adds one attempt: the game is the last combination tried.
-  const PreparedHand hand = testing::caterpillar_hand(30);
-  const DecodedHand decoded = decoded_of(hand);
+  const ListedTestHand hand(testing::caterpillar_hand(30));
   std::vector<Event> events{event::StartGame{}};
-  SearchResult result = search_hand(hand, decoded, events, 30);
+  SearchResult result = search_hand(hand.listed(), events, 30);
   EXPECT_FALSE(result.found);
   EXPECT_EQ(result.attempts, 30U);
   EXPECT_EQ(events.size(), 1U);
-  result = search_hand(hand, decoded, events, 31);
+  result = search_hand(hand.listed(), events, 31);
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.attempts, 31U);
   EXPECT_EQ(play_of(events).back(), "ryukyoku");
 
   ConversionStats stats;
-  ASSERT_TRUE(convert_json_log(log_of({hand}), &stats));
+  ASSERT_TRUE(convert_log(log_of({hand.builder()}), &stats));
   EXPECT_EQ(stats.hands_searched, 1U);
 }
 
@@ -140,11 +131,10 @@ TEST(hand_search_test, hand_past_the_bound_fails_with_its_first_error) {
   // 2,000 rounds of four entries each: the bound for so long a hand is five
   // million entries' worth, some 600 attempts, far short of the 2,001 the
   // game needs.
-  const PreparedHand hand = testing::caterpillar_hand(2000, false);
-  const DecodedHand decoded = decoded_of(hand);
-  EXPECT_LT(attempt_bound(decoded), 2001U);
+  const ListedTestHand hand(testing::caterpillar_hand(2000, false));
+  EXPECT_LT(attempt_bound(hand.play()), 2001U);
   ConversionStats stats;
-  auto converted = convert_json_log(log_of({hand}), &stats);
+  auto converted = convert_log(log_of({hand.builder()}), &stats);
   ASSERT_FALSE(converted);
   // The first attempt calls at the first 1p; seat 3 then has nothing to take.
   EXPECT_EQ(converted.error().kind, ConversionErrorKind::TakesExhausted);
@@ -153,7 +143,7 @@ TEST(hand_search_test, hand_past_the_bound_fails_with_its_first_error) {
 
   // With room enough, the same search gets there.
   std::vector<Event> events;
-  const SearchResult result = search_hand(hand, decoded, events, 2001);
+  const SearchResult result = search_hand(hand.listed(), events, 2001);
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.attempts, 2001U);
 }

@@ -12,7 +12,7 @@ using testing::tile;
 
 // What HandWriter::finish appends for the result of `hand`.
 void finish(const PreparedHand& hand, std::vector<Event>& events) {
-  HandWriter(hand.id, hand.dora_indicators, events).finish(hand.result, hand.ura_indicators);
+  HandWriter(hand, events).finish();
 }
 
 TEST(hand_writer_test, draw_writes_ryukyoku_with_its_deltas) {

@@ -1,7 +1,7 @@
-#include "kiroku/tile_code.h"
 #include "kiroku/encode/event_encoder.h"
 
 #include "kiroku/encode/json_writer.h"
+#include "kiroku/tile_code.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,7 @@ namespace {
 
 Tile t(std::uint8_t code) { return *tile_from_code(code); }
 
-std::string text_of(const Event& event) {
-  auto text = encode_event(event);
-  EXPECT_TRUE(text);
-  return text ? *text : std::string();
-}
+std::string text_of(const Event& event) { return encode_event(event); }
 
 TEST(event_encoder_test, writes_members_in_each_kinds_order) {
   EXPECT_EQ(text_of(event::Tsumo{0, t(11)}), R"({"type":"tsumo","actor":0,"pai":"1m"})");
@@ -119,29 +115,27 @@ TEST(event_encoder_test, longest_texts_stay_within_the_reserved_bound) {
 
 TEST(event_encoder_test, arena_holds_each_text_followed_by_a_line_feed) {
   const std::vector<Event> events = {event::EndGame{}, event::Tsumo{2, t(21)}, event::EndKyoku{}};
-  auto encoded = encode_events(events);
-  ASSERT_TRUE(encoded);
-  ASSERT_EQ(encoded->size(), 3u);
-  EXPECT_EQ(std::vector<std::string_view>(encoded->begin(), encoded->end()),
+  EncodedEvents encoded = encode_events(events);
+  ASSERT_EQ(encoded.size(), 3u);
+  EXPECT_EQ(std::vector<std::string_view>(encoded.begin(), encoded.end()),
             (std::vector<std::string_view>{R"({"type":"end_game"})", R"({"type":"tsumo","actor":2,"pai":"1p"})",
                                            R"({"type":"end_kyoku"})"}));
-  EXPECT_EQ(encoded->lines(), std::string(R"({"type":"end_game"})") + "\n" +
+  EXPECT_EQ(encoded.lines(), std::string(R"({"type":"end_game"})") + "\n" +
                                   R"({"type":"tsumo","actor":2,"pai":"1p"})" + "\n" + R"({"type":"end_kyoku"})" + "\n");
 
   // Appended batches continue the arena, through its growth.
   const std::vector<Event> batch(200, event::Tsumo{1, t(16)});
-  for (int i = 0; i < 50; ++i) ASSERT_TRUE(encoded->append(batch));
-  EXPECT_EQ(encoded->size(), 3u + 50 * 200);
+  for (int i = 0; i < 50; ++i) encoded.append(batch);
+  EXPECT_EQ(encoded.size(), 3u + 50 * 200);
   std::size_t texts = 0;
-  for (const std::string_view text : *encoded) texts += text == R"({"type":"tsumo","actor":1,"pai":"6m"})";
+  for (const std::string_view text : encoded) texts += text == R"({"type":"tsumo","actor":1,"pai":"6m"})";
   EXPECT_EQ(texts, 50u * 200);
-  EXPECT_TRUE(encoded->lines().starts_with(R"({"type":"end_game"})"));
+  EXPECT_TRUE(encoded.lines().starts_with(R"({"type":"end_game"})"));
 
-  auto empty = encode_events({});
-  ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->size(), 0u);
-  EXPECT_EQ(empty->lines(), "");
-  EXPECT_EQ(empty->begin(), empty->end());
+  const EncodedEvents empty = encode_events({});
+  EXPECT_EQ(empty.size(), 0u);
+  EXPECT_EQ(empty.lines(), "");
+  EXPECT_EQ(empty.begin(), empty.end());
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include "kiroku/tile_code.h"
 #include "kiroku/prepare/json_preparation.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +5,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "kiroku/tile_code.h"
 
 namespace kiroku {
 namespace {
@@ -24,50 +25,62 @@ JsonLog log_with_rule(std::string disp) {
   return log;
 }
 
+std::expected<PreparedGame, PrepareError> game_of(JsonLog log) { return prepare_json_game(log); }
+
 TEST(json_preparation_test, refuses_three_player_rule_texts) {
   for (std::string disp : {"3-Player South", "\xE4\xB8\x89\xE9\xB3\xB3\xE5\x8D\x97",  // 三鳳南
                            "x\xE4\xB8\x89"}) {
-    EXPECT_EQ(prepare_json_log(log_with_rule(disp)), std::unexpected(PrepareError::ThreePlayerGame)) << disp;
+    EXPECT_EQ(game_of(log_with_rule(disp)), std::unexpected(PrepareError::ThreePlayerGame)) << disp;
   }
-  EXPECT_TRUE(prepare_json_log(log_with_rule("3-player")));  // only the exact spelling marks one
+  EXPECT_TRUE(game_of(log_with_rule("3-player")));  // only the exact spelling marks one
 }
 
 TEST(json_preparation_test, east_only_games_start_at_four) {
-  EXPECT_EQ(prepare_json_log(log_with_rule("\xE8\x88\xAC\xE6\x9D\xB1\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
+  EXPECT_EQ(game_of(log_with_rule("\xE8\x88\xAC\xE6\x9D\xB1\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
             4);  // 般東喰赤
-  EXPECT_EQ(prepare_json_log(log_with_rule("Jade Room East"))->kyoku_first, 4);
-  EXPECT_EQ(prepare_json_log(log_with_rule("Jade Room east"))->kyoku_first, 0);
-  EXPECT_EQ(prepare_json_log(log_with_rule("\xE9\xB3\xB3\xE5\x8D\x97\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
+  EXPECT_EQ(game_of(log_with_rule("Jade Room East"))->kyoku_first, 4);
+  EXPECT_EQ(game_of(log_with_rule("Jade Room east"))->kyoku_first, 0);
+  EXPECT_EQ(game_of(log_with_rule("\xE9\xB3\xB3\xE5\x8D\x97\xE5\x96\xB0\xE8\xB5\xA4"))->kyoku_first,
             0);  // 鳳南喰赤
-  EXPECT_EQ(prepare_json_log(log_with_rule(""))->kyoku_first, 0);
+  EXPECT_EQ(game_of(log_with_rule(""))->kyoku_first, 0);
 }
 
 TEST(json_preparation_test, red_fives_are_on_when_any_count_is_not_zero) {
   JsonLog log = log_with_rule("");
-  EXPECT_FALSE(prepare_json_log(JsonLog(log))->aka_flag);
+  EXPECT_FALSE(game_of(log)->aka_flag);
   log.rule.aka51 = 128;
   log.rule.aka52 = 128;  // would wrap to zero if summed in eight bits
-  EXPECT_TRUE(prepare_json_log(JsonLog(log))->aka_flag);
+  EXPECT_TRUE(game_of(log)->aka_flag);
   log.rule = Rule{.disp = "", .aka = 0, .aka51 = 1, .aka52 = 1, .aka53 = 1};
-  EXPECT_TRUE(prepare_json_log(JsonLog(log))->aka_flag);
+  EXPECT_TRUE(game_of(log)->aka_flag);
 }
 
-TEST(json_preparation_test, moves_names_and_hands_unchanged) {
+TEST(json_preparation_test, takes_names_and_hands_over_with_their_lists_decoded) {
   JsonLog log = log_with_rule("");
   JsonHand hand;
   hand.id = {5, 1, 2};
   hand.scores = {25000, 24000, 26000, 25000};
   hand.dora_indicators = {*tile_from_code(11)};
+  hand.seats[2].hand[0] = *tile_from_code(47);
   hand.seats[2].takes = {*tile_from_code(12), NotationText("c131112")};
-  log.log.push_back(hand);
-  auto prepared = prepare_json_log(std::move(log));
-  ASSERT_TRUE(prepared);
-  EXPECT_EQ(prepared->names[3], "d");
-  ASSERT_EQ(prepared->hands.size(), 1u);
-  EXPECT_EQ(prepared->hands[0].id, (HandId{5, 1, 2}));
-  EXPECT_EQ(prepared->hands[0].scores, hand.scores);
-  EXPECT_EQ(prepared->hands[0].seats[2], hand.seats[2]);
-  EXPECT_EQ(prepared->hands[0].result, HandResult(Draw{}));
+  hand.seats[2].discards = {std::uint8_t{60}};
+  const auto game = prepare_json_game(log);
+  ASSERT_TRUE(game);
+  EXPECT_EQ(game->names[3], "d");
+
+  PreparedHand prepared;
+  ASSERT_TRUE(prepare_json_hand(JsonHand(hand), 7, prepared));
+  EXPECT_EQ(prepared.position, 7u);
+  EXPECT_EQ(prepared.id, (HandId{5, 1, 2}));
+  EXPECT_EQ(prepared.scores, hand.scores);
+  EXPECT_EQ(prepared.dora_indicators, hand.dora_indicators);
+  EXPECT_EQ(prepared.starting_hands[2], hand.seats[2].hand);
+  EXPECT_EQ(prepared.result, HandResult(Draw{}));
+  const SeatLists& seat = std::get<ListedPlay>(prepared.play).seats[2];
+  ASSERT_EQ(seat.takes.size(), 2u);
+  EXPECT_EQ(seat.takes[1].kind, ListEntry::Kind::Chi);
+  ASSERT_EQ(seat.discards.size(), 1u);
+  EXPECT_EQ(seat.discards[0].pai, *tile_from_code(12));  // the tsumogiri of the draw it pairs with
 }
 
 // Results as the log writes them, and what they reduce to.
@@ -103,10 +116,12 @@ TEST(json_preparation_test, refuses_win_details_without_winner_or_target) {
                        std::vector{JsonValue{JsonNull{}}, number(0)}}) {
     EXPECT_EQ(reduce_hand_result(Items{kWinLabel, ron, details}), std::unexpected(PrepareError::InvalidWinEntry));
   }
-  JsonLog log = log_with_rule("");
-  log.log.resize(2);
-  log.log[1].result = Items{kWinLabel, ron, std::vector{number(1)}};
-  EXPECT_EQ(prepare_json_log(std::move(log)), std::unexpected(PrepareError::InvalidWinEntry));
+  JsonHand hand;
+  hand.result = Items{kWinLabel, ron, std::vector{number(1)}};
+  PreparedHand prepared;
+  const auto refused = prepare_json_hand(std::move(hand), 1, prepared);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(std::get<PrepareError>(refused.error()), PrepareError::InvalidWinEntry);
 }
 
 TEST(json_preparation_test, reduces_draws) {

@@ -1,4 +1,3 @@
-#include "kiroku/tile_code.h"
 #include "kiroku/read/json_reader.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +18,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "kiroku/tile_code.h"
 
 namespace kiroku {
 namespace {

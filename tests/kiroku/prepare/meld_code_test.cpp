@@ -1,9 +1,10 @@
-#include "kiroku/tile_id.h"
-#include "kiroku/read/meld_code.h"
+#include "kiroku/prepare/meld_code.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+
+#include "kiroku/tile_id.h"
 
 namespace kiroku {
 namespace {

@@ -1,16 +1,16 @@
-#include "kiroku/conv/conversion_error.h"
+#include "kiroku/conversion_error.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "hand_builder.h"
-#include "kiroku/conv/converter.h"
 
-namespace kiroku::conv {
+namespace kiroku {
 namespace {
 
 using testing::HandBuilder;
+using testing::convert_log;
 using testing::log_of;
 using testing::tile;
 
@@ -21,18 +21,6 @@ ConversionError error_of(ConversionErrorKind kind, std::optional<event::Seat> se
   error.hand_position = 9;
   error.seat = seat;
   return error;
-}
-
-TEST(conversion_error_test, every_kind_has_its_name) {
-  EXPECT_EQ(kind_name(ConversionErrorKind::InvalidNotation), "InvalidNotation");
-  EXPECT_EQ(kind_name(ConversionErrorKind::InvalidTileCode), "InvalidTileCode");
-  EXPECT_EQ(kind_name(ConversionErrorKind::UnexpectedNumber), "UnexpectedNumber");
-  EXPECT_EQ(kind_name(ConversionErrorKind::NoDoraMarker), "NoDoraMarker");
-  EXPECT_EQ(kind_name(ConversionErrorKind::TakesExhausted), "TakesExhausted");
-  EXPECT_EQ(kind_name(ConversionErrorKind::MismatchedCall), "MismatchedCall");
-  EXPECT_EQ(kind_name(ConversionErrorKind::UnreadEntries), "UnreadEntries");
-  EXPECT_TRUE(is_decoding_error(ConversionErrorKind::UnexpectedNumber));
-  EXPECT_FALSE(is_decoding_error(ConversionErrorKind::NoDoraMarker));
 }
 
 TEST(conversion_error_test, describe_names_hand_honba_and_seat) {
@@ -69,10 +57,10 @@ TEST(conversion_error_test, regression_log_bytes_in_a_diagnostic_are_escaped) {
       {"", "r\xC2\x9B", "invalid tile code \"\\u{9b}\" in call notation"},  // CSI, in UTF-8
   };
   for (const Case& c : cases) {
-    PreparedHand hand = HandBuilder().seat(0, {11}, {});
-    if (!c.take.empty()) hand.seats[0].takes = {NotationText(c.take)};
-    if (!c.discard.empty()) hand.seats[0].discards = {NotationText(c.discard)};
-    auto events = convert_json_log(log_of({hand}));
+    HandBuilder hand = HandBuilder().seat(0, {11}, {});
+    if (!c.take.empty()) hand.record().seats[0].takes = {NotationText(c.take)};
+    if (!c.discard.empty()) hand.record().seats[0].discards = {NotationText(c.discard)};
+    auto events = convert_log(log_of({hand}));
     ASSERT_FALSE(events.has_value());
     const std::string line = describe(events.error());
     EXPECT_EQ(line, "hand 0 (honba 0), seat 0: " + c.message);
@@ -95,4 +83,4 @@ TEST(conversion_error_test, describe_shows_the_mismatched_call_and_the_discard) 
 }
 
 }  // namespace
-}  // namespace kiroku::conv
+}  // namespace kiroku

@@ -1,5 +1,4 @@
-#include "kiroku/tile_code.h"
-#include "kiroku/conv/call_notation.h"
+#include "kiroku/prepare/call_notation.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +7,9 @@
 #include <utility>
 #include <variant>
 
-namespace kiroku::conv {
+#include "kiroku/tile_code.h"
+
+namespace kiroku {
 
 namespace {
 
@@ -220,10 +221,10 @@ std::expected<void, EntryFailure> read_discards(const JsonSeat& record, SeatList
   return {};
 }
 
-ConversionError located(EntryFailure failure, const PreparedHand& hand, Seat seat) {
+ConversionError located(EntryFailure failure, HandId hand, Seat seat) {
   ConversionError error;
   error.kind = failure.kind;
-  error.hand = hand.id;
+  error.hand = hand;
   error.seat = seat;
   error.text = std::move(failure.text);
   error.number = failure.number;
@@ -232,8 +233,8 @@ ConversionError located(EntryFailure failure, const PreparedHand& hand, Seat sea
 
 }  // namespace
 
-std::expected<void, ConversionError> decode_seat_lists(const PreparedHand& hand, Seat seat, SeatLists& out) {
-  const JsonSeat& record = hand.seats[seat];
+std::expected<void, ConversionError> decode_seat_lists(const JsonSeat& record, HandId hand, Seat seat,
+                                                       SeatLists& out) {
   if (auto read = read_takes(record, seat, out.takes); !read) {
     out.discards.clear();
     return std::unexpected(located(std::move(read.error()), hand, seat));
@@ -244,4 +245,4 @@ std::expected<void, ConversionError> decode_seat_lists(const PreparedHand& hand,
   return {};
 }
 
-}  // namespace kiroku::conv
+}  // namespace kiroku

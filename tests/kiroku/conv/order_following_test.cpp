@@ -1,21 +1,31 @@
-#include "kiroku/tile_id.h"
-#include "kiroku/conv/play_converter.h"
+#include "kiroku/conv/order_following.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "kiroku/conv/converter.h"
 #include "kiroku/encode/event_encoder.h"
+#include "kiroku/prepare/xml_preparation.h"
+#include "kiroku/tile_id.h"
 
 namespace kiroku::conv {
 namespace {
 
 using Kind = XmlStep::Kind;
 
-// Seat s is dealt ids 13s..13s+12: seat 0 the 1m, 2m and 3m and a 4m, seat 1
-// three 4m, the four 5m (16 the red one), 6m and two 7m, seat 2 two 7m, 8m,
-// 9m and three 1p, seat 3 a 1p and the 2p, 3p and 4p.  Draws come from 52 up.
+// Call codes as the XML log writes them.
+constexpr std::uint16_t kAnkanOf5m = 16 << 8;              // ids 16..19, the red one among them
+constexpr std::uint16_t kAnkanOf1m = 0;                    // ids 0..3
+constexpr std::uint16_t kPon1pFromNext = 29 << 9 | 2 << 5 | 0x8 | 1;    // 36, 37 and the claimed 39
+constexpr std::uint16_t kPon1pOf37To39 = 29 << 9 | 0 << 5 | 0x8 | 1;    // 37, 38 and the claimed 39
+constexpr std::uint16_t kKakan1pAdding36 = 29 << 9 | 0 << 5 | 0x10 | 1;  // that pon and 36
+
+// A hand of the XML log through its preparation and the walk.  Seat s is
+// dealt ids 13s..13s+12: seat 0 the 1m, 2m and 3m and a 4m, seat 1 three
+// 4m, the four 5m (16 the red one), 6m and two 7m, seat 2 two 7m, 8m, 9m and
+// three 1p, seat 3 a 1p and the 2p, 3p and 4p.  Draws come from 52 up.
 class Hand {
  public:
   Hand() {
@@ -26,20 +36,20 @@ class Hand {
     }
   }
   Hand& step(Kind kind, std::uint8_t seat, TileId tile = 0) {
-    hand_.actions.push_back(XmlStep{.kind = kind, .seat = seat, .tile = tile});
+    hand_.steps.push_back(XmlStep{.kind = kind, .seat = seat, .tile = tile});
     return *this;
   }
   Hand& draw(std::uint8_t seat, TileId tile) { return step(Kind::Draw, seat, tile); }
   Hand& discard(std::uint8_t seat, TileId tile) { return step(Kind::Discard, seat, tile); }
   Hand& riichi(std::uint8_t seat) { return step(Kind::RiichiDeclared, seat); }
-  Hand& meld(std::uint8_t seat, Meld meld) {
-    hand_.actions.push_back(
-        XmlStep{.kind = Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand_.melds.size())});
-    hand_.melds.push_back(meld);
+  Hand& meld(std::uint8_t seat, std::uint16_t code) {
+    hand_.steps.push_back(
+        XmlStep{.kind = Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand_.call_codes.size())});
+    hand_.call_codes.push_back(code);
     return *this;
   }
   Hand& win(std::uint8_t winner, std::uint8_t from) {
-    hand_.actions.push_back(XmlStep{.kind = Kind::Win, .index = static_cast<std::uint32_t>(hand_.wins.size())});
+    hand_.steps.push_back(XmlStep{.kind = Kind::Win, .index = static_cast<std::uint32_t>(hand_.wins.size())});
     hand_.wins.push_back(XmlWin{.winner = winner, .from = from, .deltas = {1000, -1000, 0, 0}});
     return *this;
   }
@@ -54,11 +64,13 @@ class Hand {
 
   // The hand's events as texts, or the error's description.
   std::vector<std::string> texts() const {
-    const PreparedXmlLog log{.names = {"a", "b", "c", "d"}, .hands = {hand_}, .aka_flag = true};
-    const auto events = convert_xml_log(log);
-    if (!events) return {describe(events.error())};
+    PreparedHand prepared;
+    if (auto refused = prepare_xml_hand(hand_, 0, true, prepared); !refused) return {describe(refused.error())};
+    const PreparedGame game{.names = {"a", "b", "c", "d"}, .aka_flag = true};
+    std::vector<Event> events;
+    if (auto refused = Converter(game).convert_hand(prepared, events); !refused) return {describe(refused.error())};
     std::vector<std::string> out;
-    for (std::size_t i = 1; i + 1 < events->size(); ++i) out.push_back(*encode_event((*events)[i]));
+    for (const Event& event : events) out.push_back(encode_event(event));
     return out;
   }
   std::string error() const {
@@ -70,15 +82,7 @@ class Hand {
   XmlHand hand_;
 };
 
-Meld pon(std::array<TileId, 3> tiles, TileId claimed, std::uint8_t from) {
-  return Meld{.kind = Meld::Kind::Pon,
-              .from = from,
-              .tiles = {tiles[0], tiles[1], tiles[2], 0},
-              .tile_count = 3,
-              .claimed = claimed};
-}
-
-TEST(play_converter_test, steps_become_events_with_the_implicit_ones_in_place) {
+TEST(order_following_test, steps_become_events_with_the_implicit_ones_in_place) {
   const auto texts =
       Hand()
           .draw(0, 100)
@@ -86,14 +90,14 @@ TEST(play_converter_test, steps_become_events_with_the_implicit_ones_in_place) {
           .discard(0, 100)
           .step(Kind::RiichiAccepted, 0)
           .draw(1, 101)
-          .meld(1, Meld{.kind = Meld::Kind::Ankan, .tiles = {16, 17, 18, 19}, .tile_count = 4, .claimed = 16})
+          .meld(1, kAnkanOf5m)
           .draw(1, 102)
           .discard(1, 13)
           .draw(2, 103)
           .discard(2, 103)
           .draw(3, 104)
           .discard(3, 39)
-          .meld(2, pon({36, 37, 39}, 39, 1))
+          .meld(2, kPon1pFromNext)
           .discard(2, 38)
           .draw(3, 105)
           .win(3, 3)
@@ -122,16 +126,14 @@ TEST(play_converter_test, steps_become_events_with_the_implicit_ones_in_place) {
   EXPECT_EQ(texts, expected);
 }
 
-TEST(play_converter_test, an_added_kan_lists_the_pons_tiles_with_the_claimed_one_where_it_came_from) {
+TEST(order_following_test, an_added_kan_lists_the_pons_tiles_with_the_claimed_one_where_it_came_from) {
   // Seat 2 pons the 1p of seat 3 (the seat after it), later adds the fourth.
   Hand hand;
   hand.draw(0, 100).discard(0, 100).draw(1, 101).discard(1, 101).draw(2, 102).discard(2, 102).draw(3, 103);
-  hand.discard(3, 39).meld(2, pon({37, 38, 39}, 39, 1)).discard(2, 26).draw(3, 104).discard(3, 104);
+  hand.discard(3, 39).meld(2, kPon1pOf37To39).discard(2, 26).draw(3, 104).discard(3, 104);
   hand.draw(0, 105).discard(0, 105).draw(1, 106).discard(1, 106).draw(2, 107).discard(2, 107).draw(3, 108);
   hand.discard(3, 108).draw(0, 109).discard(0, 109).draw(1, 110).discard(1, 110);
-  hand.draw(2, 111).meld(
-      2,
-      Meld{.kind = Meld::Kind::Kakan, .from = 1, .tiles = {37, 38, 39}, .tile_count = 3, .claimed = 39, .added = 36});
+  hand.draw(2, 111).meld(2, kKakan1pAdding36);
   const auto texts = hand.draw(2, 112).discard(2, 112).abort(XmlDrawEnd::Kind::Exhaustive).texts();
   const auto kakan = std::find_if(texts.begin(), texts.end(), [](const auto& t) { return t.find("kakan") != t.npos; });
   ASSERT_NE(kakan, texts.end());
@@ -141,7 +143,7 @@ TEST(play_converter_test, an_added_kan_lists_the_pons_tiles_with_the_claimed_one
   EXPECT_EQ(kakan[2], R"({"type":"dora","dora_marker":"C"})");
 }
 
-TEST(play_converter_test, a_four_riichi_draw_accepts_the_fourth_riichi) {
+TEST(order_following_test, a_four_riichi_draw_accepts_the_fourth_riichi) {
   Hand hand;
   for (std::uint8_t seat = 0; seat < 4; ++seat) {
     hand.draw(seat, static_cast<TileId>(100 + seat)).riichi(seat).discard(seat, static_cast<TileId>(100 + seat));
@@ -155,20 +157,20 @@ TEST(play_converter_test, a_four_riichi_draw_accepts_the_fourth_riichi) {
   EXPECT_EQ(texts[texts.size() - 2], R"({"type":"ryukyoku","deltas":[0,0,0,0]})");
 }
 
-TEST(play_converter_test, a_riichi_discard_won_on_stays_unaccepted) {
+TEST(order_following_test, a_riichi_discard_won_on_stays_unaccepted) {
   const auto texts = Hand().draw(0, 100).riichi(0).discard(0, 100).win(2, 0).texts();
   ASSERT_GE(texts.size(), 3U);
   EXPECT_EQ(texts[texts.size() - 3], R"({"type":"dahai","actor":0,"pai":"8s","tsumogiri":true})");
   EXPECT_EQ(texts[texts.size() - 2].substr(0, 24), R"({"type":"hora","actor":2)");
 }
 
-TEST(play_converter_test, records_that_cannot_be_a_game_are_refused_naming_hand_and_seat) {
+TEST(order_following_test, records_that_cannot_be_a_game_are_refused_naming_hand_and_seat) {
   EXPECT_EQ(Hand().draw(0, 5).error(), "hand 0 (honba 0), seat 0: tile id 5 appears a second time");
   EXPECT_EQ(Hand().draw(0, 135).error(), "hand 0 (honba 0), seat 0: tile id 135 appears a second time");
   EXPECT_EQ(Hand().draw(0, 100).discard(0, 20).error(), "hand 0 (honba 0), seat 0: tile id 20 is not in the hand");
   EXPECT_EQ(Hand().draw(1, 100).error(), "hand 0 (honba 0), seat 1: draw out of turn");
   EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).draw(2, 101).error(), "hand 0 (honba 0), seat 2: draw out of turn");
-  EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).meld(2, pon({36, 37, 39}, 39, 1)).error(),
+  EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).meld(2, kPon1pFromNext).error(),
             "hand 0 (honba 0), seat 2: pon of 1p from seat 3 does not fit the last discard (8s from seat 0)");
   EXPECT_EQ(Hand().draw(0, 100).riichi(0).discard(0, 100).draw(1, 101).error(),
             "hand 0 (honba 0), seat 1: draw out of turn");  // before the riichi was accepted
@@ -178,7 +180,7 @@ TEST(play_converter_test, records_that_cannot_be_a_game_are_refused_naming_hand_
   EXPECT_EQ(Hand()
                 .indicators({135})
                 .draw(0, 100)
-                .meld(0, Meld{.kind = Meld::Kind::Ankan, .tiles = {0, 1, 2, 3}, .tile_count = 4})
+                .meld(0, kAnkanOf1m)
                 .draw(0, 101)
                 .error(),
             "hand 0 (honba 0): no dora indicator left");

@@ -1,5 +1,6 @@
+#include "kiroku/prepare/meld_code.h"
+
 #include "kiroku/tile_id.h"
-#include "kiroku/read/meld_code.h"
 
 namespace kiroku {
 

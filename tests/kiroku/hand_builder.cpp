@@ -5,9 +5,11 @@
 #include <type_traits>
 #include <variant>
 
+#include "kiroku/conv/converter.h"
+#include "kiroku/prepare/json_preparation.h"
 #include "kiroku/tile_code.h"
 
-namespace kiroku::conv::testing {
+namespace kiroku::testing {
 
 Entry::Entry(int number) {
   if (number < 0 || number > 255) throw std::invalid_argument("entry out of range");
@@ -28,14 +30,13 @@ Tile tile(int code) {
 }
 
 HandBuilder::HandBuilder(std::uint8_t hand_index, std::uint8_t honba) {
-  hand_.id = HandId{.hand_index = hand_index, .honba = honba, .deposits = 0};
-  hand_.scores = {25000, 25000, 25000, 25000};
-  hand_.dora_indicators = {tile(41)};
-  hand_.result = Draw{};
+  record_.id = HandId{.hand_index = hand_index, .honba = honba, .deposits = 0};
+  record_.scores = {25000, 25000, 25000, 25000};
+  record_.dora_indicators = {tile(41)};
   // The walk never looks into the starting hands; any 13 tiles will do.
   for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
     for (std::size_t i = 0; i < kStartingHandSize; ++i) {
-      hand_.seats[seat].hand[i] = tile(static_cast<int>(11 + 10 * (seat % 3) + i % 9));
+      record_.seats[seat].hand[i] = tile(static_cast<int>(11 + 10 * (seat % 3) + i % 9));
     }
   }
 }
@@ -46,7 +47,7 @@ HandBuilder& HandBuilder::seat(std::uint8_t seat, Entries takes, Entries discard
 
 HandBuilder& HandBuilder::seat_lists(std::uint8_t seat, const std::vector<Entry>& takes,
                                      const std::vector<Entry>& discards) {
-  auto& record = hand_.seats.at(seat);
+  auto& record = record_.seats.at(seat);
   record.takes.clear();
   record.discards.clear();
   for (const Entry& e : takes) record.takes.push_back(e.item);
@@ -55,33 +56,76 @@ HandBuilder& HandBuilder::seat_lists(std::uint8_t seat, const std::vector<Entry>
 }
 
 HandBuilder& HandBuilder::dora(std::initializer_list<int> codes) {
-  hand_.dora_indicators.clear();
-  for (int code : codes) hand_.dora_indicators.push_back(tile(code));
+  record_.dora_indicators.clear();
+  for (int code : codes) record_.dora_indicators.push_back(tile(code));
   return *this;
 }
 
 HandBuilder& HandBuilder::ura(std::initializer_list<int> codes) {
-  hand_.ura_indicators.clear();
-  for (int code : codes) hand_.ura_indicators.push_back(tile(code));
+  record_.ura_indicators.clear();
+  for (int code : codes) record_.ura_indicators.push_back(tile(code));
   return *this;
 }
 
 HandBuilder& HandBuilder::draw(Scores deltas) {
-  hand_.result = Draw{deltas};
+  result_ = Draw{.deltas = deltas};
   return *this;
 }
 
 HandBuilder& HandBuilder::win(std::uint8_t winner, std::uint8_t target, Scores deltas) {
-  if (!std::holds_alternative<std::vector<Win>>(hand_.result)) hand_.result = std::vector<Win>{};
-  std::get<std::vector<Win>>(hand_.result).push_back(Win{.deltas = deltas, .winner = winner, .target = target});
+  if (!result_ || !std::holds_alternative<std::vector<Win>>(*result_)) result_ = std::vector<Win>{};
+  std::get<std::vector<Win>>(*result_).push_back(Win{.deltas = deltas, .winner = winner, .target = target});
   return *this;
 }
 
-PreparedJsonLog log_of(std::vector<PreparedHand> hands) {
-  PreparedJsonLog log;
-  log.names = {"A", "B", "C", "D"};
-  log.hands = std::move(hands);
-  return log;
+std::expected<PreparedHand, ConversionError> HandBuilder::prepare(std::size_t position) const {
+  PreparedHand hand;
+  JsonHand record = record_;
+  if (auto prepared = prepare_json_hand(std::move(record), position, hand); !prepared) {
+    if (const auto* refused = std::get_if<PrepareError>(&prepared.error())) {
+      throw std::invalid_argument("the hand's result list is refused: " + std::string(describe(*refused)));
+    }
+    return std::unexpected(std::get<ConversionError>(std::move(prepared.error())));
+  }
+  if (result_) hand.result = *result_;
+  return hand;
+}
+
+PreparedHand HandBuilder::build(std::size_t position) const {
+  auto hand = prepare(position);
+  if (!hand) throw std::invalid_argument("the hand's entries do not decode: " + describe(hand.error()));
+  return std::move(*hand);
+}
+
+ListedTestHand::ListedTestHand(HandBuilder builder) : builder_(std::move(builder)), hand_(builder_.build()) {
+  conv::count_dahai(play(), counts_);
+}
+
+std::expected<TestLog, PrepareError> log_of(JsonLog&& log) {
+  auto game = prepare_json_game(log);
+  if (!game) return std::unexpected(game.error());
+  TestLog test_log{.game = std::move(*game), .hands = {}};
+  for (JsonHand& hand : log.log) test_log.hands.emplace_back(std::move(hand));
+  return test_log;
+}
+
+TestLog log_of(std::vector<HandBuilder> hands) {
+  return TestLog{.game = PreparedGame{.names = {"A", "B", "C", "D"}}, .hands = std::move(hands)};
+}
+
+std::expected<std::vector<Event>, ConversionError> convert_log(const TestLog& log, conv::ConversionStats* stats) {
+  conv::Converter converter(log.game);
+  std::vector<Event> events{converter.start_game()};
+  std::expected<void, ConversionError> converted;
+  for (std::size_t position = 0; converted && position < log.hands.size(); ++position) {
+    auto hand = log.hands[position].prepare(position);
+    converted = hand ? converter.convert_hand(*hand, events) : std::expected<void, ConversionError>(
+                                                                     std::unexpected(std::move(hand.error())));
+  }
+  if (stats != nullptr) *stats = converter.stats();
+  if (!converted) return std::unexpected(std::move(converted.error()));
+  events.push_back(event::EndGame{});
+  return events;
 }
 
 namespace {
@@ -173,4 +217,4 @@ std::vector<std::string> play_of(const std::vector<Event>& events) {
   return lines;
 }
 
-}  // namespace kiroku::conv::testing
+}  // namespace kiroku::testing

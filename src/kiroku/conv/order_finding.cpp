@@ -1,9 +1,10 @@
-#include "kiroku/conv/hand_walk.h"
+#include "kiroku/conv/order_finding.h"
 
 #include <algorithm>
 #include <optional>
 #include <utility>
 
+#include "kiroku/conv/hand_search.h"
 #include "kiroku/conv/hand_writer.h"
 
 namespace kiroku::conv {
@@ -49,22 +50,21 @@ Event call_event(const ListEntry& call, Seat actor) {
 
 class HandWalk {
  public:
-  HandWalk(const PreparedHand& hand, const DecodedHand& decoded, CallAnswers& answers, std::vector<Event>& events)
-      : hand_(hand), answers_(answers), writer_(hand.id, hand.dora_indicators, events) {
-    state_.actor = static_cast<Seat>(hand.id.hand_index % kSeatCount);
+  HandWalk(const ListedHand& listed, CallAnswers& answers, std::vector<Event>& events)
+      : hand_(listed.hand), answers_(answers), writer_(listed.hand, events) {
+    state_.actor = static_cast<Seat>(hand_.id.hand_index % kSeatCount);
     for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
-      const SeatLists& lists = decoded.lists[seat];
+      const SeatLists& lists = listed.play.seats[seat];
       state_.takes[seat] = {lists.takes.data(), lists.takes.data() + lists.takes.size()};
       state_.discards[seat] = {lists.discards.data(), lists.discards.data() + lists.discards.size()};
       state_.takes_left += lists.takes.size();
       note_next_take(static_cast<Seat>(seat));
     }
-    state_.remaining_dahai = decoded.dahai_counts;
+    state_.remaining_dahai = listed.dahai_counts;
   }
 
   std::expected<void, ConversionError> run() {
-    if (hand_.dora_indicators.empty()) return std::unexpected(error(ConversionErrorKind::NoDoraMarker));
-    if (auto started = writer_.start(start_kyoku(hand_)); !started) return started;
+    if (auto started = writer_.start(); !started) return started;
     for (;;) {
       // Every round reads at least one take entry, so the walk ends.
       if (auto taken = take_step(); !taken) return std::unexpected(std::move(taken.error()));
@@ -72,7 +72,7 @@ class HandWalk {
       if (!end) return std::unexpected(std::move(end.error()));
       if (*end == StepEnd::HandOver) break;
     }
-    writer_.finish(hand_.result, hand_.ura_indicators);
+    writer_.finish();
     return {};
   }
 
@@ -81,13 +81,10 @@ class HandWalk {
     return ConversionError::of(kind, hand_.id, seat);
   }
 
-  ConversionError mismatched_call(const ListEntry& call) const {
-    ConversionError e = error(ConversionErrorKind::MismatchedCall, state_.actor);
-    e.call = call_event(call, state_.actor);
-    e.discard_seen = state_.discard_seen;
-    e.previous_discarder = state_.previous_discarder;
-    e.last_tile = state_.last_tile;
-    return e;
+  ConversionError call_failure(const ListEntry& call) const {
+    std::optional<LastDiscard> last;
+    if (state_.discard_seen) last = LastDiscard{state_.previous_discarder, state_.last_tile};
+    return mismatched_call(hand_.id, state_.actor, call_event(call, state_.actor), last);
   }
 
   // A call must claim the last discarded tile from the seat that threw it.
@@ -121,7 +118,7 @@ class HandWalk {
 
   ConversionError take_failure(const ListEntry* entry) const {
     if (entry == nullptr) return error(ConversionErrorKind::TakesExhausted, state_.actor);
-    return mismatched_call(*entry);
+    return call_failure(*entry);
   }
 
   // Tells the writer the take `entry` of the actor; the list holds takes only.
@@ -248,43 +245,53 @@ class HandWalk {
 
 }  // namespace
 
-void count_dahai(DecodedHand& decoded) {
+void count_dahai(const ListedPlay& play, DahaiCounts& counts) {
   for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
-    auto& counts = decoded.dahai_counts[seat];
-    counts.fill(0);
-    for (const ListEntry& entry : decoded.lists[seat].discards) {
-      if (entry.kind == Kind::Dahai) ++counts[entry.pai.index()];
+    auto& seat_counts = counts[seat];
+    seat_counts.fill(0);
+    for (const ListEntry& entry : play.seats[seat].discards) {
+      if (entry.kind == Kind::Dahai) ++seat_counts[entry.pai.index()];
     }
   }
 }
 
-std::size_t attempt_bound(const DecodedHand& decoded) noexcept {
+std::size_t attempt_bound(const ListedPlay& play) noexcept {
   std::size_t entries = 0;
-  for (const SeatLists& seat : decoded.lists) entries += seat.takes.size() + seat.discards.size();
+  for (const SeatLists& seat : play.seats) entries += seat.takes.size() + seat.discards.size();
   return std::clamp<std::size_t>(kMaxEntriesWalked / std::max<std::size_t>(entries, 1), 1, kMaxAttempts);
 }
 
-event::StartKyoku start_kyoku(const PreparedHand& hand) {
-  const std::uint8_t index = hand.id.hand_index;
-  constexpr std::uint8_t kEast = 27;  // the winds follow in order: E, S, W, N
-  event::StartKyoku start;
-  start.bakaze = *Tile::from_index(static_cast<std::uint8_t>(kEast + std::min(index / 4, 3)));
-  start.dora_marker = hand.dora_indicators.front();
-  start.kyoku = static_cast<std::uint8_t>(index % 4 + 1);
-  start.honba = hand.id.honba;
-  start.kyotaku = hand.id.deposits;
-  start.oya = static_cast<std::uint8_t>(index % 4);
-  start.scores = hand.scores;
-  for (std::size_t seat = 0; seat < kSeatCount; ++seat) start.tehais[seat] = hand.seats[seat].hand;
-  return start;
-}
-
-std::expected<void, ConversionError> walk_hand(const PreparedHand& hand, const DecodedHand& decoded,
-                                               CallAnswers& answers, std::vector<Event>& events) {
+std::expected<void, ConversionError> walk_hand(const ListedHand& hand, CallAnswers& answers,
+                                               std::vector<Event>& events) {
   const std::size_t start = events.size();
-  auto walked = HandWalk(hand, decoded, answers, events).run();
+  auto walked = HandWalk(hand, answers, events).run();
   if (!walked) events.erase(events.begin() + static_cast<std::ptrdiff_t>(start), events.end());
   return walked;
+}
+
+std::expected<void, ConversionError> OrderFinding::convert_hand(const PreparedHand& hand, const ListedPlay& play,
+                                                                std::vector<Event>& events, ConversionStats& stats) {
+  count_dahai(play, dahai_counts_);
+  const ListedHand listed{hand, play, dahai_counts_};
+  const std::size_t bound = attempt_bound(play);
+  CallMemory memory;
+  seen_memories_.clear();
+  std::optional<ConversionError> first_error;
+  for (std::size_t attempts = 1;; ++attempts) {
+    auto walked = walk_hand(listed, memory, events);
+    if (attempts == 2) ++stats.hands_retried;
+    if (walked) return {};
+    if (!first_error) first_error = std::move(walked.error());
+    // An attempt is fixed by the memory it starts from, so a repeated start
+    // would only repeat a cycle of failures.
+    if (memory.empty() || attempts == bound || !seen_memories_.insert(memory.key()).second) break;
+  }
+
+  if (memory.choices() > 0) {
+    ++stats.hands_searched;
+    if (search_hand(listed, events, bound).found) return {};
+  }
+  return std::unexpected(std::move(*first_error));
 }
 
 }  // namespace kiroku::conv

@@ -1,4 +1,4 @@
-#include "kiroku/conv/conversion_error.h"
+#include "kiroku/conversion_error.h"
 
 #include <array>
 #include <string>
@@ -7,15 +7,9 @@
 
 #include "kiroku/io/quoted_text.h"
 
-namespace kiroku::conv {
+namespace kiroku {
 
 namespace {
-
-constexpr std::array<std::string_view, kConversionErrorKindCount> kKindNames = {
-    "InvalidNotation", "InvalidTileCode", "UnexpectedNumber", "NoDoraMarker", "TakesExhausted",  "MismatchedCall",
-    "UnreadEntries",   "TileSeenTwice",   "TileNotHeld",      "OutOfTurn",    "HandNotFinished",
-};
-static_assert(static_cast<std::size_t>(ConversionErrorKind::HandNotFinished) + 1 == kKindNames.size());
 
 std::string seat_text(event::Seat seat) { return "seat " + std::to_string(seat); }
 
@@ -43,6 +37,8 @@ std::string message(const ConversionError& error) {
     case ConversionErrorKind::InvalidTileCode:
       return "invalid tile code " + quoted_text(error.text) + " in call notation";
     case ConversionErrorKind::UnexpectedNumber: return "take entry " + std::to_string(error.number) + " is not a tile";
+    case ConversionErrorKind::InvalidCallCode:
+      return "call code " + std::to_string(error.number) + " is not that of a four-player call";
     case ConversionErrorKind::NoDoraMarker: return "no dora indicator left";
     case ConversionErrorKind::TakesExhausted: return "no take entry left";
     case ConversionErrorKind::MismatchedCall: {
@@ -67,9 +63,15 @@ std::string message(const ConversionError& error) {
 
 }  // namespace
 
-std::string_view kind_name(ConversionErrorKind kind) noexcept {
-  const auto index = static_cast<std::size_t>(kind);
-  return index < kKindNames.size() ? kKindNames[index] : std::string_view("unknown");
+ConversionError mismatched_call(HandId hand, event::Seat seat, const Event& call, std::optional<LastDiscard> last) {
+  ConversionError error = ConversionError::of(ConversionErrorKind::MismatchedCall, hand, seat);
+  error.call = call;
+  error.discard_seen = last.has_value();
+  if (last) {
+    error.previous_discarder = last->discarder;
+    error.last_tile = last->tile;
+  }
+  return error;
 }
 
 std::string describe(const ConversionError& error) {
@@ -79,4 +81,4 @@ std::string describe(const ConversionError& error) {
   return line + ": " + message(error);
 }
 
-}  // namespace kiroku::conv
+}  // namespace kiroku

@@ -1,4 +1,4 @@
-#include "kiroku/conv/hand_walk.h"
+#include "kiroku/conv/order_finding.h"
 
 #include <gtest/gtest.h>
 
@@ -13,25 +13,15 @@ using testing::summaries;
 using testing::tile;
 using Lines = std::vector<std::string>;
 
-DecodedHand decoded_of(const PreparedHand& hand) {
-  DecodedHand decoded;
-  for (event::Seat seat = 0; seat < kSeatCount; ++seat) {
-    auto read = decode_seat_lists(hand, seat, decoded.lists[seat]);
-    EXPECT_TRUE(read.has_value()) << "seat " << int{seat};
-  }
-  count_dahai(decoded);
-  return decoded;
-}
-
-std::expected<std::vector<Event>, ConversionError> walk(const PreparedHand& hand, const DecodedHand& decoded) {
+std::expected<std::vector<Event>, ConversionError> walk(const PreparedHand& hand, std::vector<Event> events = {}) {
+  const ListedPlay& play = std::get<ListedPlay>(hand.play);
+  DahaiCounts counts;
+  count_dahai(play, counts);
   CallMemory memory;
-  std::vector<Event> events;
-  if (auto walked = walk_hand(hand, decoded, memory, events); !walked) return std::unexpected(walked.error());
+  if (auto walked = walk_hand(ListedHand{hand, play, counts}, memory, events); !walked) {
+    return std::unexpected(walked.error());
+  }
   return events;
-}
-
-std::expected<std::vector<Event>, ConversionError> walk(const PreparedHand& hand) {
-  return walk(hand, decoded_of(hand));
 }
 
 Lines play(const PreparedHand& hand) {
@@ -48,7 +38,7 @@ ConversionError failure(const PreparedHand& hand) {
 
 // --- Start and end of a hand ----------------------------------------------
 
-TEST(hand_walk_test, attempt_opens_with_start_kyoku_and_closes_with_end_kyoku) {
+TEST(order_finding_test, attempt_opens_with_start_kyoku_and_closes_with_end_kyoku) {
   PreparedHand hand = HandBuilder(5, 2).seat(1, {11}, {}).dora({21, 22});
   hand.id.deposits = 3;
   hand.scores = {1, -2, 3, 4};
@@ -63,10 +53,10 @@ TEST(hand_walk_test, attempt_opens_with_start_kyoku_and_closes_with_end_kyoku) {
   EXPECT_EQ(start.kyotaku, 3);
   EXPECT_EQ(start.oya, 1);
   EXPECT_EQ(start.scores, hand.scores);
-  for (std::size_t seat = 0; seat < kSeatCount; ++seat) EXPECT_EQ(start.tehais[seat], hand.seats[seat].hand);
+  for (std::size_t seat = 0; seat < kSeatCount; ++seat) EXPECT_EQ(start.tehais[seat], hand.starting_hands[seat]);
 }
 
-TEST(hand_walk_test, prevailing_wind_and_dealer_follow_the_hand_index) {
+TEST(order_finding_test, prevailing_wind_and_dealer_follow_the_hand_index) {
   struct Case {
     std::uint8_t index;
     int wind_code;
@@ -85,11 +75,11 @@ TEST(hand_walk_test, prevailing_wind_and_dealer_follow_the_hand_index) {
   }
 }
 
-TEST(hand_walk_test, nine_terminals_abort_ends_on_the_dealers_draw) {
+TEST(order_finding_test, nine_terminals_abort_ends_on_the_dealers_draw) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11}, {})), (Lines{"tsumo 0 1m", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, exhaustive_draw_ends_after_the_last_discard) {
+TEST(order_finding_test, exhaustive_draw_ends_after_the_last_discard) {
   PreparedHand hand = HandBuilder()
                           .seat(0, {11, 15}, {60, 60})
                           .seat(1, {12, 16}, {60, 60})
@@ -105,7 +95,7 @@ TEST(hand_walk_test, exhaustive_draw_ends_after_the_last_discard) {
   EXPECT_EQ(events->at(events->size() - 2), Event(event::Ryukyoku{.deltas = Scores{1500, -1500, 1500, -1500}}));
 }
 
-TEST(hand_walk_test, double_ron_writes_both_wins_in_log_order) {
+TEST(order_finding_test, double_ron_writes_both_wins_in_log_order) {
   PreparedHand hand =
       HandBuilder().seat(0, {11}, {60}).ura({45}).win(3, 0, {-8000, 0, 0, 8000}).win(1, 0, {-1000, 1000, 0, 0});
   auto events = walk(hand);
@@ -120,24 +110,24 @@ TEST(hand_walk_test, double_ron_writes_both_wins_in_log_order) {
 
 // --- Riichi ----------------------------------------------------------------
 
-TEST(hand_walk_test, riichi_passed_is_accepted_before_the_next_draw) {
+TEST(order_finding_test, riichi_passed_is_accepted_before_the_next_draw) {
   EXPECT_EQ(
       play(HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {}).win(1, 1)),
       (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0", "tsumo 1 2m", "hora 1 from 1"}));
 }
 
-TEST(hand_walk_test, riichi_called_is_accepted_before_the_call) {
+TEST(order_finding_test, riichi_called_is_accepted_before_the_call) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11}, {"r60"}).seat(2, {"11p1111"}, {21})),
             (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0", "pon 2 from 0 1m [1m 1m]",
                    "dahai 2 1p", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, riichi_won_on_is_never_accepted) {
+TEST(order_finding_test, riichi_won_on_is_never_accepted) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11}, {"r60"}).win(2, 0)),
             (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "hora 2 from 0"}));
 }
 
-TEST(hand_walk_test, fourth_riichi_stands_only_when_it_brings_the_four_riichi_draw) {
+TEST(order_finding_test, fourth_riichi_stands_only_when_it_brings_the_four_riichi_draw) {
   PreparedHand hand =
       HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {"r60"}).seat(2, {13}, {"r60"}).seat(3, {14}, {"r60"});
   hand.result = Draw{.deltas = {}, .four_riichi = true};
@@ -158,23 +148,23 @@ TEST(hand_walk_test, fourth_riichi_stands_only_when_it_brings_the_four_riichi_dr
 
 // --- Kans and their dora ---------------------------------------------------
 
-TEST(hand_walk_test, ankan_reveals_its_dora_before_the_replacement_draw) {
+TEST(order_finding_test, ankan_reveals_its_dora_before_the_replacement_draw) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11, 12}, {"424242a42", 60}).dora({41, 42})),
             (Lines{"tsumo 0 1m", "ankan 0 [S S S S]", "dora S", "tsumo 0 2m", "dahai 0 2m tsumogiri", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, daiminkan_reveals_its_dora_before_the_next_discard) {
+TEST(order_finding_test, daiminkan_reveals_its_dora_before_the_next_discard) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11}, {60}).seat(2, {"11m111111", 12}, {0, 13}).dora({41, 43})),
             (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "daiminkan 2 from 0 1m [1m 1m 1m]", "tsumo 2 2m", "dora W",
                    "dahai 2 3m", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, kakan_reveals_its_dora_before_the_next_discard) {
+TEST(order_finding_test, kakan_reveals_its_dora_before_the_next_discard) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11, 12}, {"k11111111", 60}).dora({41, 43})),
             (Lines{"tsumo 0 1m", "kakan 0 1m [1m 1m 1m]", "tsumo 0 2m", "dora W", "dahai 0 2m tsumogiri", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, kakan_while_an_earlier_dora_is_due_reveals_both_around_the_draw) {
+TEST(order_finding_test, kakan_while_an_earlier_dora_is_due_reveals_both_around_the_draw) {
   const PreparedHand hand =
       HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12, 13}, {0, "k14141414", 60}).dora({41, 42, 43});
   EXPECT_EQ(play(hand),
@@ -182,7 +172,7 @@ TEST(hand_walk_test, kakan_while_an_earlier_dora_is_due_reveals_both_around_the_
                    "kakan 0 4m [4m 4m 4m]", "dora S", "tsumo 0 3m", "dora W", "dahai 0 3m tsumogiri", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, ankan_while_an_earlier_dora_is_due_reveals_that_one_first) {
+TEST(order_finding_test, ankan_while_an_earlier_dora_is_due_reveals_that_one_first) {
   const PreparedHand hand =
       HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12, 13}, {0, "141414a14", 60}).dora({41, 42, 43});
   EXPECT_EQ(play(hand),
@@ -190,7 +180,7 @@ TEST(hand_walk_test, ankan_while_an_earlier_dora_is_due_reveals_that_one_first) 
                    "ankan 0 [4m 4m 4m 4m]", "dora W", "tsumo 0 3m", "dahai 0 3m tsumogiri", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, riichi_after_a_kan_leaves_its_dora_for_the_next_discard) {
+TEST(order_finding_test, riichi_after_a_kan_leaves_its_dora_for_the_next_discard) {
   const PreparedHand after_daiminkan =
       HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12}, {0, "r60"}).seat(1, {13}, {60}).dora({41, 42});
   EXPECT_EQ(play(after_daiminkan), (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]",
@@ -204,7 +194,7 @@ TEST(hand_walk_test, riichi_after_a_kan_leaves_its_dora_for_the_next_discard) {
                    "reach_accepted 0", "tsumo 1 3m", "dora S", "dahai 1 3m tsumogiri", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, daiminkan_of_a_riichi_tile_after_a_kan_reveals_the_earlier_dora_first) {
+TEST(order_finding_test, daiminkan_of_a_riichi_tile_after_a_kan_reveals_the_earlier_dora_first) {
   const PreparedHand hand =
       HandBuilder().seat(0, {11, 12}, {"k14141414", "r60"}).seat(2, {"12m121212", 13}, {0, 60}).dora({41, 42, 43});
   EXPECT_EQ(play(hand), (Lines{"tsumo 0 1m", "kakan 0 4m [4m 4m 4m]", "tsumo 0 2m", "reach 0", "dahai 0 2m tsumogiri",
@@ -212,12 +202,12 @@ TEST(hand_walk_test, daiminkan_of_a_riichi_tile_after_a_kan_reveals_the_earlier_
                                "dahai 2 3m tsumogiri", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, robbed_kakan_ends_the_hand_without_its_dora) {
+TEST(order_finding_test, robbed_kakan_ends_the_hand_without_its_dora) {
   EXPECT_EQ(play(HandBuilder().seat(0, {11}, {"k11111111"}).dora({41}).win(2, 0)),
             (Lines{"tsumo 0 1m", "kakan 0 1m [1m 1m 1m]", "hora 2 from 0"}));
 }
 
-TEST(hand_walk_test, calls_are_written_as_decoded) {
+TEST(order_finding_test, calls_are_written_as_decoded) {
   // Chi from the seat before, pon from across, both of the discard just made.
   const PreparedHand hand = HandBuilder().seat(0, {11}, {13}).seat(1, {"c131214"}, {45}).seat(3, {"45p4545"}, {46});
   EXPECT_EQ(play(hand), (Lines{"tsumo 0 1m", "dahai 0 3m", "chi 1 from 0 3m [2m 4m]", "dahai 1 P",
@@ -226,7 +216,7 @@ TEST(hand_walk_test, calls_are_written_as_decoded) {
 
 // --- Failures ----------------------------------------------------------------
 
-TEST(hand_walk_test, empty_dora_list_fails_before_anything_is_written) {
+TEST(order_finding_test, empty_dora_list_fails_before_anything_is_written) {
   const ConversionError error = failure(HandBuilder(2, 1).seat(2, {11}, {}).dora({}));
   EXPECT_EQ(error.kind, ConversionErrorKind::NoDoraMarker);
   EXPECT_EQ(error.hand.hand_index, 2);
@@ -234,26 +224,26 @@ TEST(hand_walk_test, empty_dora_list_fails_before_anything_is_written) {
   EXPECT_FALSE(error.seat.has_value());
 }
 
-TEST(hand_walk_test, kan_without_an_indicator_left_fails) {
+TEST(order_finding_test, kan_without_an_indicator_left_fails) {
   EXPECT_EQ(failure(HandBuilder().seat(0, {11, 12}, {"424242a42", 60}).dora({41})).kind,
             ConversionErrorKind::NoDoraMarker);
   EXPECT_EQ(failure(HandBuilder().seat(0, {11, 12}, {"k11111111", 60}).dora({41})).kind,
             ConversionErrorKind::NoDoraMarker);
 }
 
-TEST(hand_walk_test, dealer_without_takes_fails_at_once) {
+TEST(order_finding_test, dealer_without_takes_fails_at_once) {
   const ConversionError error = failure(HandBuilder(1).seat(0, {11}, {60}));
   EXPECT_EQ(error.kind, ConversionErrorKind::TakesExhausted);
   EXPECT_EQ(error.seat, 1);
 }
 
-TEST(hand_walk_test, daiminkan_without_a_replacement_draw_fails) {
+TEST(order_finding_test, daiminkan_without_a_replacement_draw_fails) {
   const ConversionError error = failure(HandBuilder().seat(0, {11}, {60}).seat(2, {"11m111111"}, {0}).dora({41, 42}));
   EXPECT_EQ(error.kind, ConversionErrorKind::TakesExhausted);
   EXPECT_EQ(error.seat, 2);
 }
 
-TEST(hand_walk_test, call_of_another_tile_or_seat_is_mismatched) {
+TEST(order_finding_test, call_of_another_tile_or_seat_is_mismatched) {
   ConversionError error = failure(HandBuilder().seat(0, {11}, {60}).seat(1, {"2121p21"}, {}));
   EXPECT_EQ(error.kind, ConversionErrorKind::MismatchedCall);
   EXPECT_EQ(error.seat, 1);
@@ -269,7 +259,7 @@ TEST(hand_walk_test, call_of_another_tile_or_seat_is_mismatched) {
   EXPECT_EQ(error.last_tile, tile(11));
 }
 
-TEST(hand_walk_test, call_before_any_discard_is_checked_against_the_tile_only) {
+TEST(order_finding_test, call_before_any_discard_is_checked_against_the_tile_only) {
   ConversionError error = failure(HandBuilder().seat(0, {"p111111"}, {60}));
   EXPECT_EQ(error.kind, ConversionErrorKind::MismatchedCall);
   EXPECT_FALSE(error.discard_seen);
@@ -278,7 +268,7 @@ TEST(hand_walk_test, call_before_any_discard_is_checked_against_the_tile_only) {
   EXPECT_EQ(play(HandBuilder().seat(0, {"p000000"}, {11})), (Lines{"pon 0 from 3 ? [? ?]", "dahai 0 1m", "ryukyoku"}));
 }
 
-TEST(hand_walk_test, hand_ending_on_a_missing_discard_with_entries_unread_fails) {
+TEST(order_finding_test, hand_ending_on_a_missing_discard_with_entries_unread_fails) {
   // Seat 0 has nothing to discard, so the hand would end here, but seat 2
   // still has a draw to make.
   ConversionError error = failure(HandBuilder().seat(0, {11}, {}).seat(2, {12}, {}));
@@ -290,7 +280,7 @@ TEST(hand_walk_test, hand_ending_on_a_missing_discard_with_entries_unread_fails)
   EXPECT_EQ(error.seat, 1);
 }
 
-TEST(hand_walk_test, hand_ending_with_every_take_read_and_discards_unread_fails) {
+TEST(order_finding_test, hand_ending_with_every_take_read_and_discards_unread_fails) {
   ConversionError error = failure(HandBuilder().seat(0, {11}, {60}).seat(2, {}, {12}));
   EXPECT_EQ(error.kind, ConversionErrorKind::UnreadEntries);
   EXPECT_EQ(error.seat, 2);
@@ -300,29 +290,28 @@ TEST(hand_walk_test, hand_ending_with_every_take_read_and_discards_unread_fails)
   EXPECT_EQ(error.seat, 0);
 }
 
-TEST(hand_walk_test, failed_attempt_leaves_the_event_list_as_it_was) {
+TEST(order_finding_test, failed_attempt_leaves_the_event_list_as_it_was) {
   std::vector<Event> events{event::StartGame{}, event::EndKyoku{}};
   const std::vector<Event> before = events;
-  const PreparedHand hand = HandBuilder().seat(0, {11}, {60}).seat(1, {12}, {60, 13});
-  const DecodedHand decoded = decoded_of(hand);
+  const testing::ListedTestHand hand(HandBuilder().seat(0, {11}, {60}).seat(1, {12}, {60, 13}));
   CallMemory memory;
-  auto walked = walk_hand(hand, decoded, memory, events);
+  auto walked = walk_hand(hand.listed(), memory, events);
   ASSERT_FALSE(walked);
   EXPECT_EQ(events, before);
 
-  const PreparedHand good = HandBuilder().seat(0, {11}, {});
-  ASSERT_TRUE(walk_hand(good, decoded_of(good), memory, events));
+  const testing::ListedTestHand good(HandBuilder().seat(0, {11}, {}));
+  ASSERT_TRUE(walk_hand(good.listed(), memory, events));
   EXPECT_EQ(summaries(events),
             (Lines{"start_game", "end_kyoku", "start_kyoku", "tsumo 0 1m", "ryukyoku", "end_kyoku"}));
 }
 
-TEST(hand_walk_test, attempt_bound_shrinks_only_for_huge_hands) {
-  DecodedHand decoded;
-  EXPECT_EQ(attempt_bound(decoded), kMaxAttempts);
-  decoded.lists[0].takes.resize(300);
-  EXPECT_EQ(attempt_bound(decoded), kMaxAttempts);
-  decoded.lists[1].discards.resize(100'000);
-  EXPECT_EQ(attempt_bound(decoded), kMaxEntriesWalked / 100'300);
+TEST(order_finding_test, attempt_bound_shrinks_only_for_huge_hands) {
+  ListedPlay play;
+  EXPECT_EQ(attempt_bound(play), kMaxAttempts);
+  play.seats[0].takes.resize(300);
+  EXPECT_EQ(attempt_bound(play), kMaxAttempts);
+  play.seats[1].discards.resize(100'000);
+  EXPECT_EQ(attempt_bound(play), kMaxEntriesWalked / 100'300);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "kiroku/xml_log.h"
+#include "kiroku/prepared_game.h"
 
 namespace kiroku {
 

@@ -1,11 +1,12 @@
-#include "kiroku/tile_code.h"
-#include "kiroku/conv/call_notation.h"
+#include "kiroku/prepare/call_notation.h"
 
 #include <gtest/gtest.h>
 
 #include "hand_builder.h"
 
-namespace kiroku::conv {
+#include "kiroku/tile_code.h"
+
+namespace kiroku {
 namespace {
 
 using testing::Entries;
@@ -16,9 +17,11 @@ using testing::tile;
 using Lines = std::vector<std::string>;
 
 std::expected<SeatLists, ConversionError> decode(std::uint8_t seat, Entries takes, Entries discards) {
-  const PreparedHand hand = HandBuilder(6, 2).seat(seat, takes, discards);
+  const HandBuilder hand = HandBuilder(6, 2).seat(seat, takes, discards);
   SeatLists lists;
-  if (auto read = decode_seat_lists(hand, seat, lists); !read) return std::unexpected(read.error());
+  if (auto read = decode_seat_lists(hand.record().seats[seat], hand.record().id, seat, lists); !read) {
+    return std::unexpected(read.error());
+  }
   return lists;
 }
 
@@ -243,14 +246,14 @@ TEST(call_notation_test, empty_seat_gives_empty_lists) {
 }
 
 TEST(call_notation_test, buffers_are_replaced_not_appended_to) {
-  const PreparedHand first = HandBuilder().seat(0, {11, 12}, {60, 60});
-  const PreparedHand second = HandBuilder().seat(0, {13}, {60});
+  const HandBuilder first = HandBuilder().seat(0, {11, 12}, {60, 60});
+  const HandBuilder second = HandBuilder().seat(0, {13}, {60});
   SeatLists lists;
-  ASSERT_TRUE(decode_seat_lists(first, 0, lists));
-  ASSERT_TRUE(decode_seat_lists(second, 0, lists));
+  ASSERT_TRUE(decode_seat_lists(first.record().seats[0], first.record().id, 0, lists));
+  ASSERT_TRUE(decode_seat_lists(second.record().seats[0], second.record().id, 0, lists));
   EXPECT_EQ(takes_of(lists, 0), (Lines{"tsumo 0 3m"}));
   EXPECT_EQ(discards_of(lists, 0), (Lines{"dahai 0 3m tsumogiri"}));
 }
 
 }  // namespace
-}  // namespace kiroku::conv
+}  // namespace kiroku
