@@ -58,7 +58,9 @@ class Decompressor {
   // "out of memory".
   [[nodiscard]] virtual std::expected<Step, std::string> decompress(std::string_view input, std::span<char> output) = 0;
 
-  // Starts over for the frame that follows the one that ended.
+  // Starts over for the frame that follows the one that ended.  Throws
+  // std::bad_alloc when a library that starts each frame anew cannot get
+  // its state.
   virtual void next_frame() = 0;
 };
 

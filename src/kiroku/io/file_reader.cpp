@@ -172,7 +172,10 @@ std::expected<PaddedText, LogFileError> decompress_log(Codec codec, Source& sour
       continue;
     }
     if (step->consumed == 0 && step->produced == 0) {
-      if (at_end) return corrupt("unexpected end of file");
+      // Every library takes whatever input it is offered, so a stall with
+      // the input buffer full cannot happen; should it, the data counts as
+      // cut short rather than spin.
+      if (at_end || (in_pos == 0 && in_end == input.size())) return corrupt("unexpected end of file");
       if (auto more = read_more(); !more) return read_failure(more.error());
     }
   }
