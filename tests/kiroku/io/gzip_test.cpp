@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "kiroku/io/file_reader.h"
@@ -20,6 +21,7 @@ TEST(gzip_test, equal_text_gives_equal_bytes_however_it_is_cut) {
   const std::string text = sample_text(20000);
   const auto whole = gzip(text);
   ASSERT_TRUE(whole.has_value());
+  EXPECT_EQ(whole->substr(0, 10), std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10));  // no name, no time
   for (const std::size_t piece : {1u, 4095u, 65536u, 200000u}) {
     std::string out;
     std::size_t largest_piece = 0;
@@ -37,15 +39,6 @@ TEST(gzip_test, equal_text_gives_equal_bytes_however_it_is_cut) {
   const auto back = log_text_from_bytes(*whole, kDefaultMaxLogBytes);
   ASSERT_TRUE(back.has_value());
   EXPECT_EQ(back->view(), text);
-}
-
-TEST(gzip_test, an_empty_text_is_one_empty_member) {
-  const auto packed = gzip("");
-  ASSERT_TRUE(packed.has_value());
-  EXPECT_EQ(packed->substr(0, 10), std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10));  // no name, no time
-  const auto back = log_text_from_bytes(*packed, kDefaultMaxLogBytes);
-  ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(back->view(), "");
 }
 
 }  // namespace
