@@ -40,10 +40,16 @@ case $target in
       add "$shared/tenhou-xml" '*.mjlog'
     fi
     ;;
-  gzip)
-    add "$fuzz_dir/seeds/gzip" '*'
-    for log in "$fuzz_dir"/seeds/json/*.json "$root"/tests/data/*.json; do
-      gzip -n -c "$log" > "$corpus/$(basename "$log").gz"
+  decompress)
+    add "$fuzz_dir/seeds/decompress" '*'
+    # Each log in each codec whose tool is installed.
+    for tool in "gzip -n:gz" "bzip2:bz2" "lz4 -q:lz4" "zstd -q:zst" "xz:xz"; do
+      compress=${tool%:*}
+      command -v "${compress%% *}" >/dev/null || continue
+      for log in "$fuzz_dir"/seeds/json/*.json "$root"/tests/data/*.json; do
+        # shellcheck disable=SC2086  # the tool and its options
+        $compress -c "$log" > "$corpus/$(basename "$log").${tool#*:}"
+      done
     done
     ;;
   xml)

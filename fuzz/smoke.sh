@@ -1,19 +1,21 @@
 #!/bin/sh
-# smoke.sh FUZZER DICT ARTIFACTS SEED...
+# smoke.sh FUZZER DICT RSS_MB ARTIFACTS SEED...
 #
 # The short run the test suite gives a fuzz target: every seed once (a SEED
 # is a file, or a folder whose files all count but README.md; one that does
 # not exist is left out), then mutations up to 2000 executions in all, from
 # a fixed random seed so that every run tries the same inputs.  New inputs go
 # to a scratch folder, never into the source tree; a failing input is kept
-# under ARTIFACTS.  DICT is "-" for none.  No time limit per input: the suite
-# never fails on time.
+# under ARTIFACTS.  DICT is "-" for none; RSS_MB is the memory the process
+# may reach (libFuzzer's -rss_limit_mb), "-" for libFuzzer's default.  No
+# time limit per input: the suite never fails on time.
 set -eu
 
 fuzzer=$1
 dict=$2
-artifacts=$3
-shift 3
+rss=$3
+artifacts=$4
+shift 4
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT INT TERM
@@ -29,4 +31,5 @@ done
 
 set -- -runs=2000 -seed=1 -timeout=0 -print_final_stats=1 -artifact_prefix="$artifacts"
 if [ "$dict" != "-" ]; then set -- "$@" -dict="$dict"; fi
+if [ "$rss" != "-" ]; then set -- "$@" -rss_limit_mb="$rss"; fi
 "$fuzzer" "$@" "$scratch/new" "$scratch/seeds"

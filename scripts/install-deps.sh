@@ -6,7 +6,11 @@ set -eu
 # clang-19 and its runtime libraries build the libFuzzer targets in fuzz/
 # (Debian's default clang cannot compile C++23 <expected> against g++ 12's
 # library; libFuzzer and the sanitizer runtimes are in libclang-rt-19-dev).
-packages="g++ cmake make pkg-config libsimdjson-dev libpugixml-dev libgtest-dev libbenchmark-dev zlib1g-dev
+# The lz4 and zstd tools make the compressed logs of the Python tests (the
+# standard library covers gzip, bzip2 and xz); clang-format-19 checks the
+# sources' formatting.
+packages="g++ cmake make pkg-config libsimdjson-dev libpugixml-dev libgtest-dev libbenchmark-dev
+zlib1g-dev libbz2-dev liblz4-dev libzstd-dev liblzma-dev lz4 zstd
 python3 python3-dev python3-pytest python3-setuptools python3-pip clang-19 libclang-rt-19-dev clang-format-19"
 
 missing=""

@@ -86,9 +86,9 @@ std::string describe(const LogFileError& error, std::size_t max_bytes) {
   switch (error.kind) {
     case LogFileError::Kind::Read: return "read: " + errno_text(error.error_number);
     case LogFileError::Kind::TooLarge:
-      return std::string(error.compressed ? "gzip: decompressed text" : "read:") + " larger than the size limit of " +
-             size_text(max_bytes) + " (--max-size)";
-    case LogFileError::Kind::Gzip: return "gzip: " + error.detail;
+      return (error.codec ? std::string(codec_name(*error.codec)) + ": decompressed text" : std::string("read:")) +
+             " larger than the size limit of " + size_text(max_bytes) + " (--max-size)";
+    case LogFileError::Kind::Corrupt: return codec_name(*error.codec) + (": " + error.detail);
     case LogFileError::Kind::InvalidUtf8: return "read: stream did not contain valid UTF-8";
   }
   return "read: failed";

@@ -60,12 +60,12 @@ def tenhou_file_to_mjai(
     """The mjai events of the game log in `filename`, as tenhou_to_mjai.
 
     The log may be JSON or XML, told apart as tenhou_to_mjai does, and the
-    file may be gzip-compressed (recognised by its magic bytes); its
-    text, decompressed, may be at most 1 GiB long.  When `mjai_out` is
-    given, the event texts are also written there, one per line ("-" is
-    standard output).  No file is written when the log cannot be converted.
-    Raises FileNotFoundError when the log file cannot be opened, OSError
-    when it cannot be read, is not UTF-8, is too large or holds corrupt gzip
-    data, or when the output cannot be created or written, and MemoryError
-    when memory runs out.
+    file may be compressed with gzip, bzip2, LZ4, zstd or xz (recognised by
+    its magic bytes); its text, decompressed, may be at most 1 GiB long.
+    When `mjai_out` is given, the event texts are also written there, one
+    per line ("-" is standard output).  No file is written when the log
+    cannot be converted.  Raises FileNotFoundError when the log file cannot
+    be opened, OSError when it cannot be read, is not UTF-8, is too large or
+    holds corrupt compressed data, or when the output cannot be created or
+    written, and MemoryError when memory runs out.
     """

@@ -36,9 +36,11 @@ std::nullptr_t raise_content_error(const LogFileError& error) {
     case LogFileError::Kind::InvalidUtf8:
       return raise_with_message(PyExc_OSError, "stream did not contain valid UTF-8");
     case LogFileError::Kind::TooLarge:
-      return raise_with_message(PyExc_OSError, std::string(error.compressed ? "decompressed log" : "log file") +
+      return raise_with_message(PyExc_OSError, std::string(error.codec ? "decompressed log" : "log file") +
                                                    " exceeds the size limit of " + size_text(kDefaultMaxLogBytes));
-    case LogFileError::Kind::Gzip: return raise_with_message(PyExc_OSError, "invalid gzip data: " + error.detail);
+    case LogFileError::Kind::Corrupt:
+      return raise_with_message(PyExc_OSError,
+                                std::string("invalid ") + codec_name(*error.codec) + " data: " + error.detail);
   }
   return raise_internal_failure(nullptr, "unknown input error");
 }

@@ -8,7 +8,6 @@ KIROKU_GEN_LOGS (the log generator, when it is built) and KIROKU_STALL_SHIM
 """
 
 import copy
-import gzip
 import importlib
 import json
 import os
@@ -19,6 +18,7 @@ from pathlib import Path
 import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+import compressors  # noqa: E402
 from corpus_skips import CORPUS_ABSENT, report_corpus_skips  # noqa: E402
 
 
@@ -155,9 +155,12 @@ def generated_logs(tmp_path_factory):
 
 
 def write_log(path, text, compress=False):
+    """Writes the log, compressed when `compress` is True (gzip) or a codec's name."""
     path.parent.mkdir(parents=True, exist_ok=True)
     data = text.encode() if isinstance(text, str) else text
-    path.write_bytes(gzip.compress(data) if compress else data)
+    if compress:
+        data = compressors.compress("gzip" if compress is True else compress, data)
+    path.write_bytes(data)
     return path
 
 

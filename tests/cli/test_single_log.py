@@ -8,6 +8,7 @@ from pathlib import Path
 
 import pytest
 
+from compressors import CODECS, compress
 from conftest import all_files, broken_logs, good_log, write_log
 
 
@@ -62,6 +63,21 @@ def test_gzip_input_is_recognised_by_content_not_name(tool, good_file, tmp_path)
     split = tmp_path / "split.json"
     split.write_bytes(gzip.compress(text[:half].encode()) + gzip.compress(text[half:].encode()))
     assert tool.run(split, check_status=0).stdout == expected
+
+
+@pytest.mark.parametrize("codec", CODECS)
+def test_every_codec_converts_as_the_plain_log(tool, good_file, tmp_path, codec):
+    expected = tool.run(good_file, check_status=0).stdout
+    data = good_file.read_bytes()
+    half = len(data) // 2
+    packed = write_log(tmp_path / "game.json", data, compress=codec)
+    assert tool.run(packed, check_status=0).stdout == expected
+    two_frames = tmp_path / "two_frames.json"
+    two_frames.write_bytes(compress(codec, data[:half]) + compress(codec, data[half:]))
+    assert tool.run(two_frames, check_status=0).stdout == expected
+    cut = tmp_path / "cut.json"
+    cut.write_bytes(packed.read_bytes()[:-1])
+    assert tool.run(cut, check_status=1).stderr.decode() == f"{cut}: {codec}: unexpected end of file\n"
 
 
 @pytest.mark.parametrize("name,text,stage", broken_logs(), ids=[b[0] for b in broken_logs()])

@@ -8,6 +8,7 @@ import subprocess
 import pytest
 
 import _kiroku
+from compressors import CODECS, compress
 from conftest import (
     EMPTY_GAME,
     ONE_HAND_GAME,
@@ -195,6 +196,22 @@ class TestCompressedInput:
         half = len(data) // 2
         path = log_file(gzip.compress(data[:half]) + gzip.compress(data[half:]))
         assert _kiroku.tenhou_file_to_mjai(path) == _kiroku.tenhou_to_mjai(ONE_HAND_GAME)
+
+    @pytest.mark.parametrize("codec", CODECS)
+    def test_every_codec_gives_the_same_events_as_the_plain_log(self, log_file, codec):
+        data = ONE_HAND_GAME.encode()
+        half = len(data) // 2
+        packed = compress(codec, data)
+        expected = _kiroku.tenhou_to_mjai(ONE_HAND_GAME)
+        assert _kiroku.tenhou_file_to_mjai(log_file(packed)) == expected
+        two_frames = compress(codec, data[:half]) + compress(codec, data[half:])
+        assert _kiroku.tenhou_file_to_mjai(log_file(two_frames)) == expected
+        for broken, reason in [
+            (packed[:-1], "unexpected end of file"),
+            (packed + b"junk", "unexpected data after the compressed stream"),
+        ]:
+            error = raises_exactly(OSError, lambda: _kiroku.tenhou_file_to_mjai(log_file(broken)))
+            check_os_error(error, f"invalid {codec} data: {reason}")
 
     def test_output_file_as_from_a_plain_file(self, tmp_path, log_file):
         out = tmp_path / "out.jsonl"

@@ -8,10 +8,11 @@
 #include <array>
 #include <cerrno>
 #include <cstring>  // memcpy, memmove, memset
+#include <memory>
 #include <span>
 #include <utility>
 
-#include "kiroku/io/gzip.h"
+#include "kiroku/io/decompressor.h"
 #include "kiroku/io/utf8.h"
 
 namespace kiroku {
@@ -25,15 +26,11 @@ constexpr std::size_t kUnknownSizeCapacity = 16 * 1024;
 constexpr std::size_t kInputChunk = 64 * 1024;
 
 std::unexpected<LogFileError> read_failure(int error_number) {
-  return std::unexpected(LogFileError{LogFileError::Kind::Read, error_number, false, {}});
+  return std::unexpected(LogFileError{LogFileError::Kind::Read, error_number, std::nullopt, {}});
 }
 
-std::unexpected<LogFileError> too_large(bool compressed) {
-  return std::unexpected(LogFileError{LogFileError::Kind::TooLarge, 0, compressed, {}});
-}
-
-std::unexpected<LogFileError> gzip_failure(std::string detail) {
-  return std::unexpected(LogFileError{LogFileError::Kind::Gzip, 0, true, std::move(detail)});
+std::unexpected<LogFileError> too_large(std::optional<Codec> codec) {
+  return std::unexpected(LogFileError{LogFileError::Kind::TooLarge, 0, codec, {}});
 }
 
 // One descriptor, or bytes already in memory, read piece by piece.  A
@@ -105,22 +102,26 @@ std::expected<PaddedText, LogFileError> finished(PaddedText text, std::size_t fi
   text.shrink(filled);
   std::memset(text.data() + filled, 0, PaddedText::kPadding);
   if (!is_valid_utf8(text.view())) {
-    return std::unexpected(LogFileError{LogFileError::Kind::InvalidUtf8, 0, false, {}});
+    return std::unexpected(LogFileError{LogFileError::Kind::InvalidUtf8, 0, std::nullopt, {}});
   }
   return text;
 }
 
-// Inflates a gzip stream whose first `filled` bytes are in `input`; the rest
-// comes from `source` through the same buffer.  `compressed_size` is 0 when
-// unknown.
-std::expected<PaddedText, LogFileError> inflate_log(Source& source, PaddedText input, std::size_t filled,
-                                                    std::size_t compressed_size, std::size_t max_bytes) {
+// Decompresses a stream of `codec` whose first `filled` bytes are in
+// `input`; the rest comes from `source` through the same buffer.
+// `compressed_size` is 0 when unknown.
+std::expected<PaddedText, LogFileError> decompress_log(Codec codec, Source& source, PaddedText input,
+                                                       std::size_t filled, std::size_t compressed_size,
+                                                       std::size_t max_bytes) {
+  const auto corrupt = [codec](std::string detail) {
+    return std::unexpected(LogFileError{LogFileError::Kind::Corrupt, 0, codec, std::move(detail)});
+  };
   if (input.size() < kInputChunk) input = grown(input, filled, kInputChunk);
   std::size_t in_pos = 0;
   std::size_t in_end = filled;
   bool at_end = false;
-  // Reads more input after the `in_end - in_pos` bytes not yet inflated,
-  // which move to the front.
+  // Reads more input after the `in_end - in_pos` bytes not yet taken, which
+  // move to the front.
   const auto read_more = [&]() -> std::expected<void, int> {
     std::memmove(input.data(), input.data() + in_pos, in_end - in_pos);
     in_end -= in_pos;
@@ -131,44 +132,54 @@ std::expected<PaddedText, LogFileError> inflate_log(Source& source, PaddedText i
     in_end += *count;
     return {};
   };
+  const auto rest = [&] { return std::string_view(input.data() + in_pos, in_end - in_pos); };
 
   // Text compresses four to ten times; start near the expected size.
   const std::size_t hint = std::min(compressed_size, max_bytes);
   const std::size_t first_size = hint > 0 ? std::max(hint, kInputChunk / 8) * 8 : kInputChunk;
   PaddedText out = PaddedText::with_size(std::min(first_size, max_bytes + 1));
   std::size_t produced = 0;
-  GzipInflater inflater;
+  const std::unique_ptr<Decompressor> decompressor = make_decompressor(codec, max_bytes);
   for (;;) {
     if (in_pos == in_end && !at_end) {
       if (auto more = read_more(); !more) return read_failure(more.error());
     }
     if (produced == out.size()) {
-      if (out.size() > max_bytes) return too_large(true);
+      if (out.size() > max_bytes) return too_large(codec);
       out = grown(out, produced, next_size(out.size(), max_bytes));
     }
-    auto step = inflater.inflate(std::string_view(input.data() + in_pos, in_end - in_pos),
-                                 std::span<char>(out.data() + produced, out.size() - produced));
-    if (!step) return gzip_failure(std::move(step.error()));
+    auto step = decompressor->decompress(rest(), std::span<char>(out.data() + produced, out.size() - produced));
+    if (!step) return corrupt(std::move(step.error()));
     in_pos += step->consumed;
     produced += step->produced;
 
-    if (step->member_ended) {
-      // Another member, or nothing at all, may follow.
-      while (in_end - in_pos < 2 && !at_end) {
+    if (step->frame_ended) {
+      // Zero bytes in fours where the codec pads, then another frame or
+      // nothing at all.
+      std::size_t padding = 0;
+      while (pads_with_zeros(codec)) {
+        for (; in_pos < in_end && input.data()[in_pos] == '\0'; ++in_pos) ++padding;
+        if (in_pos < in_end || at_end) break;
+        if (auto more = read_more(); !more) return read_failure(more.error());
+      }
+      if (padding % 4 != 0) return corrupt("stream padding is not a multiple of four bytes");
+      while (in_end - in_pos < kMagicLength && !at_end) {
         if (auto more = read_more(); !more) return read_failure(more.error());
       }
       if (in_pos == in_end) break;
-      if (!has_gzip_magic(std::string_view(input.data() + in_pos, in_end - in_pos))) {
-        return gzip_failure("unexpected data after the compressed stream");
-      }
-      inflater.next_member();
+      if (!starts_frame(codec, rest())) return corrupt("unexpected data after the compressed stream");
+      decompressor->next_frame();
       continue;
     }
-    if (step->consumed == 0 && step->produced == 0 && in_pos == in_end && at_end) {
-      return gzip_failure("unexpected end of file");
+    if (step->consumed == 0 && step->produced == 0) {
+      // Every library takes whatever input it is offered, so a stall with
+      // the input buffer full cannot happen; should it, the data counts as
+      // cut short rather than spin.
+      if (at_end || (in_pos == 0 && in_end == input.size())) return corrupt("unexpected end of file");
+      if (auto more = read_more(); !more) return read_failure(more.error());
     }
   }
-  if (produced > max_bytes) return too_large(true);
+  if (produced > max_bytes) return too_large(codec);
   return finished(std::move(out), produced);
 }
 
@@ -178,8 +189,8 @@ std::expected<PaddedText, LogFileError> read_whole(Source& source, std::size_t f
 
   // Room for the whole file plus one byte, so that the read that meets the
   // end of an unchanged file is the second one.  A file past the cap only
-  // gets enough room to tell gzip from plain text.
-  std::size_t size = std::min(kUnknownSizeCapacity, max_bytes + 1);
+  // gets enough room to tell compressed from plain text.
+  std::size_t size = std::max(std::min(kUnknownSizeCapacity, max_bytes + 1), kMagicLength);
   if (file_size > max_bytes) {
     size = kInputChunk;
   } else if (file_size > 0) {
@@ -187,21 +198,21 @@ std::expected<PaddedText, LogFileError> read_whole(Source& source, std::size_t f
   }
   PaddedText text = PaddedText::with_size(size);
   std::size_t filled = 0;
-  while (filled < 2) {  // enough to tell gzip from plain text
+  while (filled < kMagicLength) {  // enough to tell compressed from plain text
     auto count = source.read(std::span<char>(text.data() + filled, text.size() - filled));
     if (!count) return read_failure(count.error());
     if (*count == 0) break;
     filled += *count;
   }
-  if (has_gzip_magic(std::string_view(text.data(), filled))) {
-    return inflate_log(source, std::move(text), filled, file_size, max_bytes);
+  if (const auto codec = codec_of(std::string_view(text.data(), filled))) {
+    return decompress_log(*codec, source, std::move(text), filled, file_size, max_bytes);
   }
-  if (file_size > max_bytes) return too_large(false);
+  if (file_size > max_bytes) return too_large(std::nullopt);
 
   for (;;) {
     if (filled == text.size()) {
       // The file grew since fstat, or its size was unknown.
-      if (text.size() > max_bytes) return too_large(false);
+      if (text.size() > max_bytes) return too_large(std::nullopt);
       text = grown(text, filled, next_size(text.size(), max_bytes));
     }
     auto count = source.read(std::span<char>(text.data() + filled, text.size() - filled));
@@ -209,7 +220,7 @@ std::expected<PaddedText, LogFileError> read_whole(Source& source, std::size_t f
     if (*count == 0) break;
     filled += *count;
   }
-  if (filled > max_bytes) return too_large(false);
+  if (filled > max_bytes) return too_large(std::nullopt);
   return finished(std::move(text), filled);
 }
 

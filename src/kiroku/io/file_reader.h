@@ -1,19 +1,21 @@
 // Reading a log file whole into a PaddedText, for the front ends that take
-// logs from files: plain or gzip-compressed text, with one cap on its size.
+// logs from files: plain or compressed text, with one cap on its size.
 #pragma once
 
 #include <cstddef>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "kiroku/io/decompressor.h"
 #include "kiroku/io/padded_text.h"
 
 namespace kiroku {
 
 // The cap both front ends apply unless told otherwise.  A game's log is well
 // under a megabyte: the cap only keeps a wrong input (a device, a crafted
-// gzip file that expands a thousandfold) from taking the machine's memory.
+// compressed file that expands a thousandfold) from taking the machine's memory.
 inline constexpr std::size_t kDefaultMaxLogBytes = std::size_t{1} << 30;
 // Larger caps are lowered to this one; no machine holds such a log anyway.
 inline constexpr std::size_t kLargestMaxLogBytes = std::size_t{1} << 40;
@@ -21,13 +23,13 @@ inline constexpr std::size_t kLargestMaxLogBytes = std::size_t{1} << 40;
 struct LogFileError {
   enum class Kind {
     Read,         // a read failed; error_number says why (ECANCELED: the cancel descriptor fired)
-    TooLarge,     // the text exceeds the cap; `compressed` when it is gzip's content that does
-    Gzip,         // the gzip data is corrupt or cut short; `detail` says how
+    TooLarge,     // the text exceeds the cap; `codec` is set when it is a decompressed text that does
+    Corrupt,      // the data of `codec` is corrupt or cut short; `detail` says how
     InvalidUtf8,  // the text as a whole is not UTF-8
   };
   Kind kind = Kind::Read;
   int error_number = 0;
-  bool compressed = false;
+  std::optional<Codec> codec;
   std::string detail;  // "unexpected end of file", "invalid block type"
 };
 
@@ -36,8 +38,9 @@ struct LogFileError {
 std::string size_text(std::size_t bytes);
 
 // The text of the log that is left to read from `fd`: decompressed when it
-// starts with the gzip magic bytes (one member or several, as `cat a.gz b.gz`
-// makes them, and nothing after the last), otherwise as it is.  Refused when
+// starts with the magic bytes of gzip, bzip2, lz4, zstd or xz (one frame or
+// several, as `cat a.gz b.gz` makes them, and nothing after the last but
+// xz's stream padding), otherwise as it is.  Refused when
 // it is longer than `max_bytes` (a regular file whose size says so, without
 // reading it) or, as a whole, not UTF-8.  Pipes, devices and files that grow
 // while they are read are read to their end all the same; a FIFO opened

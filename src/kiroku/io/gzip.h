@@ -1,54 +1,45 @@
-// Gzip framing through zlib, for log files that arrive compressed and for
-// the tool's compressed output.  No zlib type appears here: only gzip.cpp
-// includes the library.
+// Gzip through zlib: the compression of the tool's output, piece by piece.
+// (Its decompression is the gzip Decompressor of decompressor.h.)  No zlib
+// type appears here: only gzip.cpp includes the library.
 #pragma once
 
-#include <cstddef>
 #include <expected>
+#include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 
 namespace kiroku {
 
-// Whether the bytes start with the gzip magic number 1f 8b.
-bool has_gzip_magic(std::string_view bytes) noexcept;
-
-// One gzip member holding `plain`, at zlib's default level.  The header holds
-// no name and no time, so equal input gives equal bytes.  The error is zlib's
-// reason ("out of memory").
-[[nodiscard]] std::expected<std::string, std::string> gzip(std::string_view plain);
-
-// The decompression of a gzip stream handed over in pieces, so that a file
-// is never held whole in both forms.  The caller checks what follows the end
-// of a member (another member, or nothing) and calls next_member().
-class GzipInflater {
+// Compresses a text handed over in pieces into one gzip member at zlib's
+// default level, and hands the compressed bytes to the sink as they come, so
+// that neither form of a large output is ever held whole.  The header holds
+// no name and no time, so equal text gives equal bytes however it was cut.
+class GzipWriter {
  public:
-  struct Step {
-    std::size_t consumed = 0;  // bytes taken from the input
-    std::size_t produced = 0;  // bytes written to the output
-    bool member_ended = false;
-  };
+  // Receives each run of compressed bytes; the view is valid only during the
+  // call.  A sink that cannot take them (a failed write) keeps its own
+  // failure for the caller to see after write() or finish() returns.
+  using Sink = std::function<void(std::string_view)>;
 
   // Throws std::bad_alloc when zlib cannot get its state.
-  GzipInflater();
-  GzipInflater(const GzipInflater&) = delete;
-  GzipInflater& operator=(const GzipInflater&) = delete;
-  ~GzipInflater();
+  explicit GzipWriter(Sink sink);
+  GzipWriter(GzipWriter&&) noexcept;
+  GzipWriter& operator=(GzipWriter&&) noexcept;
+  ~GzipWriter();
 
-  // Inflates from `input` into `output` as far as both allow, stopping at the
-  // end of a member.  A step that neither consumes nor produces needs more
-  // input or more room.  The error is zlib's reason for corrupt data
-  // ("invalid block type", "incorrect header check") or "out of memory".
-  [[nodiscard]] std::expected<Step, std::string> inflate(std::string_view input, std::span<char> output);
-
-  // Starts over for the member that follows the one that ended.
-  void next_member() noexcept;
+  // The error of both is zlib's reason, which only a broken state gives.
+  // Neither may be called after finish().
+  [[nodiscard]] std::expected<void, std::string> write(std::string_view plain);
+  // Ends the member: every byte is with the sink once this returns.
+  [[nodiscard]] std::expected<void, std::string> finish();
 
  private:
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// One gzip member holding `plain`, as GzipWriter makes it.
+[[nodiscard]] std::expected<std::string, std::string> gzip(std::string_view plain);
 
 }  // namespace kiroku
