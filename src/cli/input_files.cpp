@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "cli/errno_text.h"
+#include "kiroku/io/descriptors.h"
 #include "kiroku/io/file_reader.h"
 #include "kiroku/io/unique_fd.h"
 
@@ -72,16 +73,6 @@ void walk(const fs::path& directory, const fs::path& relative, InputList& list) 
   }
 }
 
-// Opens a log for reading without ever waiting: a FIFO without a writer
-// must not stop the run before its turn comes.
-std::expected<UniqueFd, int> open_without_waiting(const fs::path& path) {
-  for (;;) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd >= 0) return UniqueFd(fd);
-    if (errno != EINTR) return std::unexpected(errno);
-  }
-}
-
 std::string describe(const LogFileError& error, std::size_t max_bytes) {
   switch (error.kind) {
     case LogFileError::Kind::Read: return "read: " + errno_text(error.error_number);
@@ -130,7 +121,9 @@ std::expected<PaddedText, std::string> read_log(const LogSource& source, std::si
   UniqueFd owned;
   int fd = STDIN_FILENO;  // not ours to close, nor to change the flags of
   if (!source.standard_input) {
-    auto opened = open_without_waiting(source.path);
+    // Never waiting in open: a FIFO without a writer must not stop the run
+    // before its turn comes.
+    auto opened = open_file(source.path.native(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     if (!opened) return std::unexpected("open: " + errno_text(opened.error()));
     owned = std::move(*opened);
     fd = owned.get();

@@ -18,15 +18,13 @@
 #include "cli/display.h"
 #include "cli/errno_text.h"
 #include "cli/input_files.h"
+#include "kiroku/io/descriptors.h"
 #include "kiroku/io/unique_fd.h"
 
 namespace kiroku::cli {
 namespace fs = std::filesystem;
 namespace {
 
-// Linux moves at most about 2 GiB per write; smaller pieces keep the count
-// well inside ssize_t everywhere.
-constexpr std::size_t kMaxWriteSize = std::size_t{1} << 30;
 // Symbolic links followed before giving up, as the kernel counts them.
 constexpr int kMaxLinks = 40;
 // How often an output FIFO without a reader is tried again: a reader's
@@ -65,11 +63,10 @@ class TemporaryNames {
     const std::lock_guard lock(mutex_);
     for (;;) {
       names_.push_back(temporary_name(directory, counter_++));
-      const int fd = ::open(names_.back().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) return std::pair(names_.back(), UniqueFd(fd));
-      const int error = errno;
+      auto created = open_file(names_.back(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+      if (created) return std::pair(names_.back(), std::move(*created));
       names_.pop_back();
-      if (error != EEXIST && error != EINTR) return std::unexpected(error);  // EEXIST: an earlier run's leftover
+      if (created.error() != EEXIST) return std::unexpected(created.error());  // EEXIST: an earlier run's leftover
     }
   }
 
@@ -149,38 +146,6 @@ class NamedTemporary {
   bool renamed_ = false;
 };
 
-// Until `fd` takes more bytes: 0, an errno value, or ECANCELED once
-// `cancel_fd` (if any) is readable.
-int wait_for_room(int fd, int cancel_fd) noexcept {
-  std::array<pollfd, 2> watched = {{{fd, POLLOUT, 0}, {cancel_fd, POLLIN, 0}}};
-  const nfds_t count = cancel_fd >= 0 ? 2 : 1;
-  while (::poll(watched.data(), count, -1) < 0) {
-    if (errno != EINTR) return errno;
-  }
-  return count == 2 && watched[1].revents != 0 ? ECANCELED : 0;
-}
-
-// Returns 0 or an errno value.  With a cancel descriptor, every write waits
-// in poll first, so that a reader that stops reading cannot hold the run.
-int write_all(int fd, std::string_view bytes, int cancel_fd) noexcept {
-  while (!bytes.empty()) {
-    if (cancel_fd >= 0) {
-      if (const int error = wait_for_room(fd, cancel_fd); error != 0) return error;
-    }
-    const ssize_t count = ::write(fd, bytes.data(), std::min(bytes.size(), kMaxWriteSize));
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
-      // Non-blocking by someone else's choice (a shared standard output).
-      if (const int error = wait_for_room(fd, cancel_fd); error != 0) return error;
-      continue;
-    }
-    if (count == 0) return EIO;  // takes nothing and says nothing
-    bytes.remove_prefix(static_cast<std::size_t>(count));
-  }
-  return 0;
-}
-
 // Gives the new file the mode of the one it replaces, and its owner and
 // group where this process may.  0, or the errno value.
 int keep_owner_and_mode(int fd, const struct stat& existing) noexcept {
@@ -241,16 +206,17 @@ int replace_file(const fs::path& target, std::string_view bytes, const std::opti
 
 // A FIFO or a device, written as it is.  0, or the errno value.
 int write_stream(const fs::path& path, std::string_view bytes, bool fifo, int cancel_fd) {
-  int fd = -1;
   // Never blocking in open: a FIFO without a reader is waited for here,
   // where the run's stop can end the wait.
-  while ((fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) < 0) {
-    if (errno == EINTR) continue;
-    if (errno != ENXIO || !fifo) return errno;  // ENXIO of a socket: nothing to wait for
+  auto opened = open_file(path.native(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+  while (!opened) {
+    if (opened.error() != ENXIO || !fifo) return opened.error();  // ENXIO of a socket: nothing to wait for
     pollfd stop{cancel_fd, POLLIN, 0};
     if (::poll(&stop, cancel_fd >= 0 ? 1 : 0, kReaderRetryMilliseconds) > 0) return ECANCELED;
+    opened = open_file(path.native(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
   }
-  UniqueFd stream(fd);
+  UniqueFd stream = std::move(*opened);
+  const int fd = stream.get();
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
   if (const int error = write_all(fd, bytes, cancel_fd); error != 0) return error;

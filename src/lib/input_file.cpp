@@ -6,21 +6,13 @@
 #include <cerrno>
 #include <utility>
 
-#include "kiroku/io/unique_fd.h"
+#include "kiroku/io/descriptors.h"
 #include "lib/exceptions.h"
 #include "lib/path_text.h"
 
 namespace kiroku {
 
 namespace {
-
-UniqueFd open_for_reading(const std::string& path) {
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  return UniqueFd(fd);
-}
 
 std::nullptr_t raise_open_error(std::string_view path) {
   std::string message = "failed to open ";
@@ -48,12 +40,10 @@ std::nullptr_t raise_content_error(const LogFileError& error) {
 }  // namespace
 
 std::expected<PaddedText, InputError> read_log_file(const std::string& path) {
-  // A path with a NUL byte names no file the system could open.
-  if (path.find('\0') != std::string::npos) return std::unexpected(OpenFailure{EINVAL});
-  UniqueFd fd = open_for_reading(path);
-  if (!fd) return std::unexpected(OpenFailure{errno});
+  auto fd = open_file(path, O_RDONLY);
+  if (!fd) return std::unexpected(OpenFailure{fd.error()});
 
-  auto text = read_log_text(fd.get(), kDefaultMaxLogBytes);
+  auto text = read_log_text(fd->get(), kDefaultMaxLogBytes);
   if (!text) return std::unexpected(std::move(text.error()));
   return std::move(*text);
 }

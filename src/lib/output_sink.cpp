@@ -8,28 +8,11 @@
 #include <cstddef>
 #include <mutex>
 
+#include "kiroku/io/descriptors.h"
+
 namespace kiroku {
 
 namespace {
-
-// Linux moves at most about 2 GiB per write; smaller pieces keep the count
-// well inside ssize_t everywhere.
-constexpr std::size_t kMaxWriteSize = std::size_t{1} << 30;
-
-enum class BadDescriptor { IsFailure, CountsAsWritten };
-
-bool write_all(int fd, std::string_view bytes, BadDescriptor bad_descriptor) noexcept {
-  while (!bytes.empty()) {
-    const ssize_t count = ::write(fd, bytes.data(), std::min(bytes.size(), kMaxWriteSize));
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return errno == EBADF && bad_descriptor == BadDescriptor::CountsAsWritten;
-    }
-    if (count == 0) return false;  // the sink takes nothing more
-    bytes.remove_prefix(static_cast<std::size_t>(count));
-  }
-  return true;
-}
 
 // The process's one stream on descriptor 1, made at its first use and kept
 // until the process ends.  It is line-buffered: every line handed to it is complete,
@@ -40,7 +23,8 @@ class StandardOutputStream {
  public:
   bool write_lines(std::string_view lines) {
     const std::lock_guard lock(mutex_);
-    return write_all(STDOUT_FILENO, lines, BadDescriptor::CountsAsWritten);
+    const int error = write_all(STDOUT_FILENO, lines);
+    return error == 0 || error == EBADF;
   }
 
  private:
@@ -73,18 +57,14 @@ bool is_standard_output_path(std::string_view path) noexcept {
 
 std::expected<OutputSink, int> OutputSink::open(const std::string& path) {
   if (is_standard_output_path(path)) return OutputSink(UniqueFd());
-  if (path.find('\0') != std::string::npos) return std::unexpected(EINVAL);
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return std::unexpected(errno);
-  return OutputSink(UniqueFd(fd));
+  auto file = open_file(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (!file) return std::unexpected(file.error());
+  return OutputSink(std::move(*file));
 }
 
 bool OutputSink::write_lines(std::string_view lines) {
   if (!file_) return standard_output().write_lines(lines);
-  return write_all(file_.get(), lines, BadDescriptor::IsFailure);
+  return write_all(file_.get(), lines) == 0;
 }
 
 bool OutputSink::close() {

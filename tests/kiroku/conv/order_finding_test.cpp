@@ -108,105 +108,6 @@ TEST(order_finding_test, double_ron_writes_both_wins_in_log_order) {
             Event(event::Hora{.actor = 1, .target = 0, .deltas = Scores{-1000, 1000, 0, 0}, .ura_markers = ura}));
 }
 
-// --- Riichi ----------------------------------------------------------------
-
-TEST(order_finding_test, riichi_passed_is_accepted_before_the_next_draw) {
-  EXPECT_EQ(
-      play(HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {}).win(1, 1)),
-      (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0", "tsumo 1 2m", "hora 1 from 1"}));
-}
-
-TEST(order_finding_test, riichi_called_is_accepted_before_the_call) {
-  EXPECT_EQ(play(HandBuilder().seat(0, {11}, {"r60"}).seat(2, {"11p1111"}, {21})),
-            (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0", "pon 2 from 0 1m [1m 1m]",
-                   "dahai 2 1p", "ryukyoku"}));
-}
-
-TEST(order_finding_test, riichi_won_on_is_never_accepted) {
-  EXPECT_EQ(play(HandBuilder().seat(0, {11}, {"r60"}).win(2, 0)),
-            (Lines{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "hora 2 from 0"}));
-}
-
-TEST(order_finding_test, fourth_riichi_stands_only_when_it_brings_the_four_riichi_draw) {
-  PreparedHand hand =
-      HandBuilder().seat(0, {11}, {"r60"}).seat(1, {12}, {"r60"}).seat(2, {13}, {"r60"}).seat(3, {14}, {"r60"});
-  hand.result = Draw{.deltas = {}, .four_riichi = true};
-  const Lines three_riichi{"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0",
-                           "tsumo 1 2m", "reach 1", "dahai 1 2m tsumogiri", "reach_accepted 1",
-                           "tsumo 2 3m", "reach 2", "dahai 2 3m tsumogiri", "reach_accepted 2",
-                           "tsumo 3 4m", "reach 3", "dahai 3 4m tsumogiri"};
-  Lines four_riichi = three_riichi;
-  four_riichi.insert(four_riichi.end(), {"reach_accepted 3", "ryukyoku"});
-  EXPECT_EQ(play(hand), four_riichi);
-
-  // Any other draw on that discard leaves it unaccepted.
-  hand.result = Draw{};
-  Lines other_draw = three_riichi;
-  other_draw.push_back("ryukyoku");
-  EXPECT_EQ(play(hand), other_draw);
-}
-
-// --- Kans and their dora ---------------------------------------------------
-
-TEST(order_finding_test, ankan_reveals_its_dora_before_the_replacement_draw) {
-  EXPECT_EQ(play(HandBuilder().seat(0, {11, 12}, {"424242a42", 60}).dora({41, 42})),
-            (Lines{"tsumo 0 1m", "ankan 0 [S S S S]", "dora S", "tsumo 0 2m", "dahai 0 2m tsumogiri", "ryukyoku"}));
-}
-
-TEST(order_finding_test, daiminkan_reveals_its_dora_before_the_next_discard) {
-  EXPECT_EQ(play(HandBuilder().seat(0, {11}, {60}).seat(2, {"11m111111", 12}, {0, 13}).dora({41, 43})),
-            (Lines{"tsumo 0 1m", "dahai 0 1m tsumogiri", "daiminkan 2 from 0 1m [1m 1m 1m]", "tsumo 2 2m", "dora W",
-                   "dahai 2 3m", "ryukyoku"}));
-}
-
-TEST(order_finding_test, kakan_reveals_its_dora_before_the_next_discard) {
-  EXPECT_EQ(play(HandBuilder().seat(0, {11, 12}, {"k11111111", 60}).dora({41, 43})),
-            (Lines{"tsumo 0 1m", "kakan 0 1m [1m 1m 1m]", "tsumo 0 2m", "dora W", "dahai 0 2m tsumogiri", "ryukyoku"}));
-}
-
-TEST(order_finding_test, kakan_while_an_earlier_dora_is_due_reveals_both_around_the_draw) {
-  const PreparedHand hand =
-      HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12, 13}, {0, "k14141414", 60}).dora({41, 42, 43});
-  EXPECT_EQ(play(hand),
-            (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]", "tsumo 0 2m",
-                   "kakan 0 4m [4m 4m 4m]", "dora S", "tsumo 0 3m", "dora W", "dahai 0 3m tsumogiri", "ryukyoku"}));
-}
-
-TEST(order_finding_test, ankan_while_an_earlier_dora_is_due_reveals_that_one_first) {
-  const PreparedHand hand =
-      HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12, 13}, {0, "141414a14", 60}).dora({41, 42, 43});
-  EXPECT_EQ(play(hand),
-            (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]", "tsumo 0 2m", "dora S",
-                   "ankan 0 [4m 4m 4m 4m]", "dora W", "tsumo 0 3m", "dahai 0 3m tsumogiri", "ryukyoku"}));
-}
-
-TEST(order_finding_test, riichi_after_a_kan_leaves_its_dora_for_the_next_discard) {
-  const PreparedHand after_daiminkan =
-      HandBuilder(3).seat(3, {11}, {60}).seat(0, {"m11111111", 12}, {0, "r60"}).seat(1, {13}, {60}).dora({41, 42});
-  EXPECT_EQ(play(after_daiminkan), (Lines{"tsumo 3 1m", "dahai 3 1m tsumogiri", "daiminkan 0 from 3 1m [1m 1m 1m]",
-                                          "tsumo 0 2m", "reach 0", "dahai 0 2m tsumogiri", "reach_accepted 0",
-                                          "tsumo 1 3m", "dora S", "dahai 1 3m tsumogiri", "ryukyoku"}));
-
-  const PreparedHand after_kakan =
-      HandBuilder().seat(0, {11, 12}, {"k14141414", "r60"}).seat(1, {13}, {60}).dora({41, 42});
-  EXPECT_EQ(play(after_kakan),
-            (Lines{"tsumo 0 1m", "kakan 0 4m [4m 4m 4m]", "tsumo 0 2m", "reach 0", "dahai 0 2m tsumogiri",
-                   "reach_accepted 0", "tsumo 1 3m", "dora S", "dahai 1 3m tsumogiri", "ryukyoku"}));
-}
-
-TEST(order_finding_test, daiminkan_of_a_riichi_tile_after_a_kan_reveals_the_earlier_dora_first) {
-  const PreparedHand hand =
-      HandBuilder().seat(0, {11, 12}, {"k14141414", "r60"}).seat(2, {"12m121212", 13}, {0, 60}).dora({41, 42, 43});
-  EXPECT_EQ(play(hand), (Lines{"tsumo 0 1m", "kakan 0 4m [4m 4m 4m]", "tsumo 0 2m", "reach 0", "dahai 0 2m tsumogiri",
-                               "reach_accepted 0", "dora S", "daiminkan 2 from 0 2m [2m 2m 2m]", "tsumo 2 3m", "dora W",
-                               "dahai 2 3m tsumogiri", "ryukyoku"}));
-}
-
-TEST(order_finding_test, robbed_kakan_ends_the_hand_without_its_dora) {
-  EXPECT_EQ(play(HandBuilder().seat(0, {11}, {"k11111111"}).dora({41}).win(2, 0)),
-            (Lines{"tsumo 0 1m", "kakan 0 1m [1m 1m 1m]", "hora 2 from 0"}));
-}
-
 TEST(order_finding_test, calls_are_written_as_decoded) {
   // Chi from the seat before, pon from across, both of the discard just made.
   const PreparedHand hand = HandBuilder().seat(0, {11}, {13}).seat(1, {"c131214"}, {45}).seat(3, {"45p4545"}, {46});
@@ -215,14 +116,6 @@ TEST(order_finding_test, calls_are_written_as_decoded) {
 }
 
 // --- Failures ----------------------------------------------------------------
-
-TEST(order_finding_test, empty_dora_list_fails_before_anything_is_written) {
-  const ConversionError error = failure(HandBuilder(2, 1).seat(2, {11}, {}).dora({}));
-  EXPECT_EQ(error.kind, ConversionErrorKind::NoDoraMarker);
-  EXPECT_EQ(error.hand.hand_index, 2);
-  EXPECT_EQ(error.hand.honba, 1);
-  EXPECT_FALSE(error.seat.has_value());
-}
 
 TEST(order_finding_test, kan_without_an_indicator_left_fails) {
   EXPECT_EQ(failure(HandBuilder().seat(0, {11, 12}, {"424242a42", 60}).dora({41})).kind,

@@ -138,30 +138,6 @@ TEST(order_following_test, an_added_kan_lists_the_pons_tiles_with_the_claimed_on
   const auto kakan = std::find_if(texts.begin(), texts.end(), [](const auto& t) { return t.find("kakan") != t.npos; });
   ASSERT_NE(kakan, texts.end());
   EXPECT_EQ(*kakan, R"({"type":"kakan","actor":2,"pai":"1p","consumed":["1p","1p","1p"]})");
-  // The kan's dora comes after its replacement draw, before the discard.
-  EXPECT_EQ(kakan[1], R"({"type":"tsumo","actor":2,"pai":"S"})");
-  EXPECT_EQ(kakan[2], R"({"type":"dora","dora_marker":"C"})");
-}
-
-TEST(order_following_test, a_four_riichi_draw_accepts_the_fourth_riichi) {
-  Hand hand;
-  for (std::uint8_t seat = 0; seat < 4; ++seat) {
-    hand.draw(seat, static_cast<TileId>(100 + seat)).riichi(seat).discard(seat, static_cast<TileId>(100 + seat));
-    if (seat < 3) hand.step(Kind::RiichiAccepted, seat);
-  }
-  // Tenhou writes the fourth acceptance too; without it the draw accepts it.
-  const auto texts = hand.abort(XmlDrawEnd::Kind::FourRiichi).texts();
-  ASSERT_GE(texts.size(), 4U);
-  EXPECT_EQ(texts[texts.size() - 4], R"({"type":"dahai","actor":3,"pai":"8s","tsumogiri":true})");
-  EXPECT_EQ(texts[texts.size() - 3], R"({"type":"reach_accepted","actor":3})");
-  EXPECT_EQ(texts[texts.size() - 2], R"({"type":"ryukyoku","deltas":[0,0,0,0]})");
-}
-
-TEST(order_following_test, a_riichi_discard_won_on_stays_unaccepted) {
-  const auto texts = Hand().draw(0, 100).riichi(0).discard(0, 100).win(2, 0).texts();
-  ASSERT_GE(texts.size(), 3U);
-  EXPECT_EQ(texts[texts.size() - 3], R"({"type":"dahai","actor":0,"pai":"8s","tsumogiri":true})");
-  EXPECT_EQ(texts[texts.size() - 2].substr(0, 24), R"({"type":"hora","actor":2)");
 }
 
 TEST(order_following_test, records_that_cannot_be_a_game_are_refused_naming_hand_and_seat) {
