@@ -68,8 +68,8 @@ bool usable(benchmark::State& state, const Pairs& pairs) {
 
 void report(benchmark::State& state, std::size_t bytes, std::size_t games) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
-  state.counters["games/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(games), benchmark::Counter::kIsRate);
+  state.counters["games/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(games),
+                                                 benchmark::Counter::kIsRate);
 }
 
 // Times `step` on every text of one format, each run on a buffer of its own

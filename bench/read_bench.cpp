@@ -36,8 +36,8 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace od = simdjson::ondemand;
-using kiroku::PaddedText;
 using kiroku::JsonLog;
+using kiroku::PaddedText;
 
 using kiroku::bench::files_in;
 using kiroku::bench::read_file;

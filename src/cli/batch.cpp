@@ -72,7 +72,7 @@ BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, Ba
     helpers.reserve(threads - 1);
     for (std::size_t i = 1; i < threads; ++i) helpers.emplace_back(work);
     work();  // this thread is the first worker
-  }          // joins the helpers
+  }  // joins the helpers
   totals.skipped = totals.total - totals.done();
   return totals;
 }

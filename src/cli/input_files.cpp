@@ -127,7 +127,7 @@ std::expected<PaddedText, std::string> read_log(const LogSource& source, std::si
     if (!opened) return std::unexpected("open: " + errno_text(opened.error()));
     owned = std::move(*opened);
     fd = owned.get();
-    struct stat info {};
+    struct stat info{};
     if (::fstat(fd, &info) != 0) return std::unexpected("open: " + errno_text(errno));
     if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
     if (!S_ISREG(info.st_mode)) {

@@ -228,7 +228,7 @@ int write_stream(const fs::path& path, std::string_view bytes, bool fifo, int ca
 std::expected<fs::path, int> follow_links(const fs::path& path) {
   fs::path current = path;
   for (int links = 0; links <= kMaxLinks; ++links) {
-    struct stat info {};
+    struct stat info{};
     // Any other failure shows again, with its reason, when the file is made.
     if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
     std::error_code error;
@@ -255,7 +255,7 @@ std::expected<void, WriteFailure> write_output_file(const fs::path& target, std:
   auto resolved = follow_links(target);
   if (!resolved) return failure(resolved.error());
 
-  struct stat info {};
+  struct stat info{};
   int error = 0;
   if (::lstat(resolved->c_str(), &info) == 0) {
     if (S_ISREG(info.st_mode)) {

@@ -33,13 +33,13 @@ std::optional<FileId> regular_file_id(int result, const struct stat& info) {
 }
 
 std::optional<FileId> file_id(const LogSource& source) {
-  struct stat info {};
+  struct stat info{};
   return regular_file_id(source.standard_input ? ::fstat(STDIN_FILENO, &info) : ::stat(source.path.c_str(), &info),
                          info);
 }
 
 std::optional<FileId> file_id(const std::optional<fs::path>& target) {
-  struct stat info {};
+  struct stat info{};
   return regular_file_id(target ? ::stat(target->c_str(), &info) : ::fstat(STDOUT_FILENO, &info), info);
 }
 

@@ -31,6 +31,6 @@ std::string describe(const PipelineError& error);
 // bytes (see detect_log_format).  The text is the call's own: an XML text is
 // parsed in place.  Throws std::bad_alloc when memory runs out.
 [[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(PaddedText text,
-                                                                      conv::ConversionStats* stats = nullptr);
+                                                                       conv::ConversionStats* stats = nullptr);
 
 }  // namespace kiroku

@@ -9,8 +9,8 @@
 namespace kiroku {
 namespace {
 
-using testing::HandBuilder;
 using testing::convert_log;
+using testing::HandBuilder;
 using testing::log_of;
 using testing::tile;
 

@@ -119,8 +119,8 @@ std::expected<std::vector<Event>, ConversionError> convert_log(const TestLog& lo
   std::expected<void, ConversionError> converted;
   for (std::size_t position = 0; converted && position < log.hands.size(); ++position) {
     auto hand = log.hands[position].prepare(position);
-    converted = hand ? converter.convert_hand(*hand, events) : std::expected<void, ConversionError>(
-                                                                     std::unexpected(std::move(hand.error())));
+    converted = hand ? converter.convert_hand(*hand, events)
+                     : std::expected<void, ConversionError>(std::unexpected(std::move(hand.error())));
   }
   if (stats != nullptr) *stats = converter.stats();
   if (!converted) return std::unexpected(std::move(converted.error()));

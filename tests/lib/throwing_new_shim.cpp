@@ -23,6 +23,4 @@ __attribute__((visibility("default"))) void* operator new[](std::size_t size) { 
 __attribute__((visibility("default"))) void operator delete(void* memory) noexcept { std::free(memory); }
 __attribute__((visibility("default"))) void operator delete[](void* memory) noexcept { std::free(memory); }
 __attribute__((visibility("default"))) void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-__attribute__((visibility("default"))) void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
+__attribute__((visibility("default"))) void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }

@@ -63,7 +63,7 @@ struct SimStats {
 };
 
 struct SimulatedGame {
-  JsonLog log;                 // the record, as the log writer writes it
+  JsonLog log;                // the record, as the log writer writes it
   std::vector<Event> events;  // the true order of play, "start_game" to "end_game"
   SimStats stats;
 };

@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
     const auto game = kiroku::sim::simulate_game(seed, settings);
     const auto path = dir / ("game-" + std::to_string(seed) + (xml ? ".mjlog" : ".json"));
     std::ofstream out(path, std::ios::binary);
-    out << (xml ? kiroku::sim::write_tenhou_xml(game.log, game.events) : kiroku::sim::write_tenhou_log(game.log, layout));
+    out << (xml ? kiroku::sim::write_tenhou_xml(game.log, game.events)
+                : kiroku::sim::write_tenhou_log(game.log, layout));
     if (!out) {
       std::fprintf(stderr, "gen_logs: cannot write %s\n", path.c_str());
       return 1;

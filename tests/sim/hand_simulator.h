@@ -18,7 +18,7 @@ struct HandSetup {
 };
 
 struct HandOutcome {
-  JsonHand entry;            // the log's record of the hand, result included
+  JsonHand entry;             // the log's record of the hand, result included
   std::vector<Event> events;  // "start_kyoku" to "end_kyoku", in the order played
   bool dealer_continues = false;
   bool dealer_won = false;

@@ -131,8 +131,8 @@ void run_seed(std::uint64_t seed, Tally& tally) {
       return it == texts.end() ? std::string("(end)") : std::string(*it);
     };
     return fail("the XML path differs from the true order at event " +
-                std::to_string(std::distance(from_xml->begin(), xml_text)) + ":\n  xml:  " +
-                text_or_end(xml_text, *from_xml) + "\n  true: " + text_or_end(true_text, truth));
+                std::to_string(std::distance(from_xml->begin(), xml_text)) +
+                ":\n  xml:  " + text_or_end(xml_text, *from_xml) + "\n  true: " + text_or_end(true_text, truth));
   }
   tally.hands_from_xml += played.size();
 

@@ -151,8 +151,7 @@ std::size_t find_event(const std::vector<Event>& events, Match match, int n = 0)
 
 template <class Kind>
 std::size_t find_kind(const std::vector<Event>& events, int n = 0) {
-  return find_event(
-      events, [](const Event& e) { return std::holds_alternative<Kind>(e); }, n);
+  return find_event(events, [](const Event& e) { return std::holds_alternative<Kind>(e); }, n);
 }
 
 void expect_refused(const Game& game, const std::string& reason) {

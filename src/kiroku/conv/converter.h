@@ -30,8 +30,7 @@ class Converter {
 
   // Appends the hand's events, from "start_kyoku" to "end_kyoku"; on
   // failure `events` is left as it was found.
-  [[nodiscard]] std::expected<void, ConversionError> convert_hand(const PreparedHand& hand,
-                                                                  std::vector<Event>& events);
+  [[nodiscard]] std::expected<void, ConversionError> convert_hand(const PreparedHand& hand, std::vector<Event>& events);
 
   // Counts the hands converted so far, and the hand that failed.
   const ConversionStats& stats() const noexcept { return stats_; }

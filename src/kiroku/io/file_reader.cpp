@@ -241,7 +241,7 @@ std::string size_text(std::size_t bytes) {
 }
 
 std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd) {
-  struct stat status {};
+  struct stat status{};
   const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   Source source(fd, regular, cancel_fd);
   return read_whole(source, regular && status.st_size > 0 ? static_cast<std::size_t>(status.st_size) : 0, max_bytes);

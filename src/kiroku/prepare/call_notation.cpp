@@ -233,8 +233,7 @@ ConversionError located(EntryFailure failure, HandId hand, Seat seat) {
 
 }  // namespace
 
-std::expected<void, ConversionError> decode_seat_lists(const JsonSeat& record, HandId hand, Seat seat,
-                                                       SeatLists& out) {
+std::expected<void, ConversionError> decode_seat_lists(const JsonSeat& record, HandId hand, Seat seat, SeatLists& out) {
   if (auto read = read_takes(record, seat, out.takes); !read) {
     out.discards.clear();
     return std::unexpected(located(std::move(read.error()), hand, seat));

@@ -67,8 +67,7 @@ std::expected<PreparedGame, PrepareError> prepare_json_game(JsonLog& log) {
   };
 }
 
-std::expected<void, HandPreparationError> prepare_json_hand(JsonHand&& taken, std::size_t position,
-                                                            PreparedHand& out) {
+std::expected<void, HandPreparationError> prepare_json_hand(JsonHand&& taken, std::size_t position, PreparedHand& out) {
   // Released on return: a hand's entries are read only here.
   JsonHand hand = std::move(taken);
   auto result = reduce_hand_result(std::move(hand.result));

@@ -75,15 +75,15 @@ class HandPreparation {
   }
 
   HandResult result() const {
-    const bool aborted = std::ranges::any_of(hand_.steps, [](const XmlStep& step) {
-      return step.kind == XmlStep::Kind::Abort;
-    });
+    const bool aborted =
+        std::ranges::any_of(hand_.steps, [](const XmlStep& step) { return step.kind == XmlStep::Kind::Abort; });
     if (aborted) {
       return Draw{.deltas = hand_.draw_end.deltas, .four_riichi = hand_.draw_end.kind == XmlDrawEnd::Kind::FourRiichi};
     }
     std::vector<Win> wins;
     wins.reserve(hand_.wins.size());
-    for (const XmlWin& win : hand_.wins) wins.push_back(Win{.deltas = win.deltas, .winner = win.winner, .target = win.from});
+    for (const XmlWin& win : hand_.wins)
+      wins.push_back(Win{.deltas = win.deltas, .winner = win.winner, .target = win.from});
     return wins;
   }
 

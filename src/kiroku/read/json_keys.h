@@ -9,7 +9,7 @@
 namespace kiroku::detail {
 
 inline constexpr std::array<std::string_view, 8> kJsonLogKeys = {"log",   "name", "rule", "ratingc",
-                                                                "lobby", "dan",  "rate", "sx"};
+                                                                 "lobby", "dan",  "rate", "sx"};
 inline constexpr std::array<std::string_view, 5> kRuleKeys = {"disp", "aka", "aka51", "aka52", "aka53"};
 
 template <std::size_t N>

@@ -162,7 +162,7 @@ bool JsonReader::read_list(od::value& value, std::vector<T>& out, ReadElement re
 
 template <typename ReadElement>
 bool JsonReader::read_exactly(od::value& value, std::size_t count, std::string_view name, std::string_view length_text,
-                             ReadElement read_element) {
+                              ReadElement read_element) {
   od::array_iterator it;
   if (!open_array(value, name, it)) return false;
   Elements elements(it);
@@ -302,7 +302,7 @@ bool JsonReader::read_result_array(od::value& value, int level, ResultItem& out)
 // members are skipped.
 template <std::size_t N, typename ReadField>
 bool JsonReader::read_record_object(od::value& value, const std::array<std::string_view, N>& keys,
-                                   std::array<bool, N>& seen, ReadField read_field) {
+                                    std::array<bool, N>& seen, ReadField read_field) {
   od::object object;
   if (const error_code e = value.get_object().get(object)) return fail_json(e);
   od::object_iterator it;
@@ -473,8 +473,9 @@ bool JsonReader::read_json_log_field(std::size_t index, od::value& value, JsonLo
 
 bool JsonReader::read_json_log_object(od::value& value, JsonLog& out) {
   std::array<bool, kJsonLogKeys.size()> seen{};
-  if (!read_record_object(value, kJsonLogKeys, seen,
-                          [&](std::size_t index, od::value& field) { return read_json_log_field(index, field, out); })) {
+  if (!read_record_object(value, kJsonLogKeys, seen, [&](std::size_t index, od::value& field) {
+        return read_json_log_field(index, field, out);
+      })) {
     return false;
   }
   // Settled in declaration order: `log`, `name` and `rule` are required;

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "kiroku/json_value.h"
 #include "kiroku/json_log.h"
+#include "kiroku/json_value.h"
 #include "kiroku/read/json_reader.h"
 #include "kiroku/read/read_messages.h"
 

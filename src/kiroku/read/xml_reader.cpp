@@ -164,7 +164,8 @@ bool ElementReader::read_game(pugi::xml_node& next, XmlGame& game) {
       if (!read_names(next, game)) return false;
     } else if (tag == "N" || tag == "REACH" || tag == "DORA" || tag == "AGARI" || tag == "RYUUKYOKU" ||
                (tag.size() > 1 && static_cast<unsigned>(tag[1] - '0') <= 9 &&
-                (static_cast<unsigned>(tag[0] - 'T') < kSeatCount || static_cast<unsigned>(tag[0] - 'D') < kSeatCount))) {
+                (static_cast<unsigned>(tag[0] - 'T') < kSeatCount ||
+                 static_cast<unsigned>(tag[0] - 'D') < kSeatCount))) {
       return fail(next, "play before the first <INIT>");
     }
     // SHUFFLE (the wall's seed), TAIKYOKU (the game starts) and anything
@@ -251,8 +252,8 @@ bool ElementReader::read_meld(pugi::xml_node element, XmlHand& hand) {
   std::uint16_t code = 0;
   if (!read_seat(element, "who", seat)) return false;
   if (!read_number<std::uint16_t>(element, "m", std::numeric_limits<std::uint16_t>::max(), code)) return false;
-  hand.steps.push_back(XmlStep{
-      .kind = XmlStep::Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand.call_codes.size())});
+  hand.steps.push_back(
+      XmlStep{.kind = XmlStep::Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand.call_codes.size())});
   hand.call_codes.push_back(code);
   return true;
 }
@@ -262,8 +263,8 @@ bool ElementReader::read_riichi(pugi::xml_node element, XmlHand& hand) {
   std::uint8_t step = 0;
   if (!read_seat(element, "who", seat) || !read_number<std::uint8_t>(element, "step", 2, step)) return false;
   if (step == 0) return fail_attribute(element, "step", "is not 1 or 2");
-  hand.steps.push_back(XmlStep{
-      .kind = step == 1 ? XmlStep::Kind::RiichiDeclared : XmlStep::Kind::RiichiAccepted, .seat = seat});
+  hand.steps.push_back(
+      XmlStep{.kind = step == 1 ? XmlStep::Kind::RiichiDeclared : XmlStep::Kind::RiichiAccepted, .seat = seat});
   return true;
 }
 

@@ -21,9 +21,9 @@ using testing::convert_log;
 using testing::HandBuilder;
 using testing::ListedTestHand;
 using testing::log_of;
-using testing::TestLog;
 using testing::play_of;
 using testing::summaries;
+using testing::TestLog;
 using Lines = std::vector<std::string>;
 
 ConversionError error_of(const TestLog& log, ConversionStats* stats = nullptr) {

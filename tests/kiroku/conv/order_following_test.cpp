@@ -16,10 +16,10 @@ namespace {
 using Kind = XmlStep::Kind;
 
 // Call codes as the XML log writes them.
-constexpr std::uint16_t kAnkanOf5m = 16 << 8;              // ids 16..19, the red one among them
-constexpr std::uint16_t kAnkanOf1m = 0;                    // ids 0..3
-constexpr std::uint16_t kPon1pFromNext = 29 << 9 | 2 << 5 | 0x8 | 1;    // 36, 37 and the claimed 39
-constexpr std::uint16_t kPon1pOf37To39 = 29 << 9 | 0 << 5 | 0x8 | 1;    // 37, 38 and the claimed 39
+constexpr std::uint16_t kAnkanOf5m = 16 << 8;                            // ids 16..19, the red one among them
+constexpr std::uint16_t kAnkanOf1m = 0;                                  // ids 0..3
+constexpr std::uint16_t kPon1pFromNext = 29 << 9 | 2 << 5 | 0x8 | 1;     // 36, 37 and the claimed 39
+constexpr std::uint16_t kPon1pOf37To39 = 29 << 9 | 0 << 5 | 0x8 | 1;     // 37, 38 and the claimed 39
 constexpr std::uint16_t kKakan1pAdding36 = 29 << 9 | 0 << 5 | 0x10 | 1;  // that pon and 36
 
 // A hand of the XML log through its preparation and the walk.  Seat s is
@@ -83,25 +83,24 @@ class Hand {
 };
 
 TEST(order_following_test, steps_become_events_with_the_implicit_ones_in_place) {
-  const auto texts =
-      Hand()
-          .draw(0, 100)
-          .riichi(0)
-          .discard(0, 100)
-          .step(Kind::RiichiAccepted, 0)
-          .draw(1, 101)
-          .meld(1, kAnkanOf5m)
-          .draw(1, 102)
-          .discard(1, 13)
-          .draw(2, 103)
-          .discard(2, 103)
-          .draw(3, 104)
-          .discard(3, 39)
-          .meld(2, kPon1pFromNext)
-          .discard(2, 38)
-          .draw(3, 105)
-          .win(3, 3)
-          .texts();
+  const auto texts = Hand()
+                         .draw(0, 100)
+                         .riichi(0)
+                         .discard(0, 100)
+                         .step(Kind::RiichiAccepted, 0)
+                         .draw(1, 101)
+                         .meld(1, kAnkanOf5m)
+                         .draw(1, 102)
+                         .discard(1, 13)
+                         .draw(2, 103)
+                         .discard(2, 103)
+                         .draw(3, 104)
+                         .discard(3, 39)
+                         .meld(2, kPon1pFromNext)
+                         .discard(2, 38)
+                         .draw(3, 105)
+                         .win(3, 3)
+                         .texts();
   const std::vector<std::string> expected = {
       R"({"type":"start_kyoku","bakaze":"E","dora_marker":"C","kyoku":1,"honba":0,"kyotaku":0,"oya":0,"scores":[25000,25000,25000,25000],"tehais":[["1m","1m","1m","1m","2m","2m","2m","2m","3m","3m","3m","3m","4m"],["4m","4m","4m","5m","5m","5m","5mr","6m","6m","6m","6m","7m","7m"],["7m","7m","8m","8m","8m","8m","9m","9m","9m","9m","1p","1p","1p"],["1p","2p","2p","2p","2p","3p","3p","3p","3p","4p","4p","4p","4p"]]})",
       R"({"type":"tsumo","actor":0,"pai":"8s"})",
@@ -153,12 +152,7 @@ TEST(order_following_test, records_that_cannot_be_a_game_are_refused_naming_hand
   EXPECT_EQ(Hand().draw(0, 100).riichi(0).win(0, 0).error(), "hand 0 (honba 0), seat 0: win out of turn");
   EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).error(), "hand 0 (honba 0), seat 0: the hand stops without a result");
   EXPECT_EQ(Hand().draw(0, 100).win(0, 0).draw(1, 101).error(), "hand 0 (honba 0), seat 1: draw out of turn");
-  EXPECT_EQ(Hand()
-                .indicators({135})
-                .draw(0, 100)
-                .meld(0, kAnkanOf1m)
-                .draw(0, 101)
-                .error(),
+  EXPECT_EQ(Hand().indicators({135}).draw(0, 100).meld(0, kAnkanOf1m).draw(0, 101).error(),
             "hand 0 (honba 0): no dora indicator left");
 }
 

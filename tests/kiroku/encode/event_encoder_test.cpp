@@ -120,8 +120,8 @@ TEST(event_encoder_test, arena_holds_each_text_followed_by_a_line_feed) {
   EXPECT_EQ(std::vector<std::string_view>(encoded.begin(), encoded.end()),
             (std::vector<std::string_view>{R"({"type":"end_game"})", R"({"type":"tsumo","actor":2,"pai":"1p"})",
                                            R"({"type":"end_kyoku"})"}));
-  EXPECT_EQ(encoded.lines(), std::string(R"({"type":"end_game"})") + "\n" +
-                                  R"({"type":"tsumo","actor":2,"pai":"1p"})" + "\n" + R"({"type":"end_kyoku"})" + "\n");
+  EXPECT_EQ(encoded.lines(), std::string(R"({"type":"end_game"})") + "\n" + R"({"type":"tsumo","actor":2,"pai":"1p"})" +
+                                 "\n" + R"({"type":"end_kyoku"})" + "\n");
 
   // Appended batches continue the arena, through its growth.
   const std::vector<Event> batch(200, event::Tsumo{1, t(16)});

@@ -46,8 +46,8 @@ TEST(xml_preparation_test, tiles_are_named_and_listed_as_tenhou_lists_them) {
   EXPECT_EQ(prepared.position, 3U);
   EXPECT_EQ(prepared.dora_indicators, (std::vector<Tile>{t(51), t(47)}));
   // A red five after the plain fives of its suit.
-  EXPECT_EQ(prepared.starting_hands[1], (StartingHand{t(14), t(14), t(14), t(15), t(15), t(15), t(51), t(16), t(16),
-                                                      t(16), t(16), t(17), t(17)}));
+  EXPECT_EQ(prepared.starting_hands[1],
+            (StartingHand{t(14), t(14), t(14), t(15), t(15), t(15), t(51), t(16), t(16), t(16), t(16), t(17), t(17)}));
   EXPECT_EQ(std::get<RecordedPlay>(prepared.play).starting_ids[1][0], 25);  // as dealt
   ASSERT_TRUE(prepare_xml_hand(dealt_hand(), 3, false, prepared));
   EXPECT_EQ(prepared.dora_indicators[0], t(15));  // without red fives, copy 0 is a plain five

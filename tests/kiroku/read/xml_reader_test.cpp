@@ -61,7 +61,8 @@ TEST(xml_reader_test, reads_names_hands_steps_and_results) {
                               R"(<UN n0="later" n1="x" n2="y" n3="z"/>)"));
   ASSERT_TRUE(log) << log.error().message;
   EXPECT_EQ(log->game.game_type, 169);
-  EXPECT_EQ(log->game.names, (std::array<std::string, 4>{"さくら", "B", "C", "D&E"}));  // a later <UN> is a reconnection
+  EXPECT_EQ(log->game.names,
+            (std::array<std::string, 4>{"さくら", "B", "C", "D&E"}));  // a later <UN> is a reconnection
   ASSERT_EQ(log->hands.size(), 1U);
   const XmlHand& hand = log->hands[0];
   EXPECT_EQ(hand.id, (HandId{.hand_index = 5, .honba = 1, .deposits = 2}));
@@ -72,11 +73,11 @@ TEST(xml_reader_test, reads_names_hands_steps_and_results) {
   EXPECT_EQ(hand.starting_hands[3][12], 51);
   using Kind = XmlStep::Kind;
   EXPECT_EQ(hand.steps, (std::vector<XmlStep>{{Kind::Draw, 1, 52, 0},
-                                                   {Kind::Discard, 1, 52, 0},
-                                                   {Kind::Meld, 2, 0, 0},
-                                                   {Kind::RiichiDeclared, 1, 0, 0},
-                                                   {Kind::Win, 0, 0, 0},
-                                                   {Kind::Win, 0, 0, 1}}));
+                                              {Kind::Discard, 1, 52, 0},
+                                              {Kind::Meld, 2, 0, 0},
+                                              {Kind::RiichiDeclared, 1, 0, 0},
+                                              {Kind::Win, 0, 0, 0},
+                                              {Kind::Win, 0, 0, 1}}));
   ASSERT_EQ(hand.wins.size(), 2U);
   EXPECT_EQ(hand.wins[0], (XmlWin{.winner = 3, .from = 1, .deltas = {-8000, 0, 0, 8000}}));
   EXPECT_EQ(hand.call_codes, (std::vector<std::uint16_t>{54431}));
