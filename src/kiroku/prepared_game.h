@@ -17,6 +17,7 @@
 #include "kiroku/game.h"
 #include "kiroku/tile.h"
 #include "kiroku/tile_id.h"
+#include "kiroku/xml_log.h"  // the kinds of step
 
 namespace kiroku {
 
@@ -110,16 +111,11 @@ struct PreparedMeld {
   Event event;
 };
 
+// One step as the record gives it, its tile named: a Meld's `index` is its
+// place in `melds`, a Win's in the result's wins; an Abort ends the hand in
+// its result's draw.
 struct PlayStep {
-  enum class Kind : std::uint8_t {
-    Draw,            // `seat` takes `tile` from the wall
-    Discard,         // `seat` discards `tile`
-    Meld,            // `seat` calls or kans: melds[index]
-    RiichiDeclared,  // `seat` declares riichi; its discard follows
-    RiichiAccepted,  // `seat`'s riichi stands: its stick is on the table
-    Win,             // the result's wins[index]
-    Abort,           // the hand ends in its result's draw
-  };
+  using Kind = XmlStep::Kind;
   Kind kind = Kind::Draw;
   event::Seat seat = 0;
   TileId tile_id = 0;

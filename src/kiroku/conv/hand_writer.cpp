@@ -52,12 +52,16 @@ std::expected<void, ConversionError> HandWriter::begin_take() {
   return {};
 }
 
-std::expected<void, ConversionError> HandWriter::owed_tsumo(event::Tsumo tsumo) {
+std::expected<void, ConversionError> HandWriter::settle_before_take() {
   if (std::exchange(replacement_due_, false)) {
     dora_after_discard_ = true;  // the daiminkan's own dora, before the next discard
-  } else if (auto begun = begin_take(); !begun) {
-    return begun;
+    return {};
   }
+  return begin_take();
+}
+
+std::expected<void, ConversionError> HandWriter::owed_tsumo(event::Tsumo tsumo) {
+  if (auto settled = settle_before_take(); !settled) return settled;
   if (dora_before_draw_) {
     if (auto dora = new_dora(); !dora) return dora;
     dora_before_draw_ = false;
@@ -67,21 +71,13 @@ std::expected<void, ConversionError> HandWriter::owed_tsumo(event::Tsumo tsumo) 
 }
 
 std::expected<void, ConversionError> HandWriter::chi(const event::Chi& chi) {
-  if (std::exchange(replacement_due_, false)) {
-    dora_after_discard_ = true;
-  } else if (auto begun = begin_take(); !begun) {
-    return begun;
-  }
+  if (auto settled = settle_before_take(); !settled) return settled;
   events_.emplace_back(std::in_place_type<event::Chi>, chi);
   return {};
 }
 
 std::expected<void, ConversionError> HandWriter::pon(const event::Pon& pon) {
-  if (std::exchange(replacement_due_, false)) {
-    dora_after_discard_ = true;
-  } else if (auto begun = begin_take(); !begun) {
-    return begun;
-  }
+  if (auto settled = settle_before_take(); !settled) return settled;
   events_.emplace_back(std::in_place_type<event::Pon>, pon);
   return {};
 }

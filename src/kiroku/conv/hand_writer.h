@@ -71,6 +71,9 @@ class HandWriter {
   // What the step before a take still owes once play goes on: the dora of a
   // closed kan, the due mark of an added kan, a riichi's acceptance.
   [[nodiscard]] std::expected<void, ConversionError> begin_take();
+  // The same, but right after a daiminkan (the take is its replacement
+  // draw, or a kan in its place) only the kan's own dora falls due.
+  [[nodiscard]] std::expected<void, ConversionError> settle_before_take();
   // A draw after a step that still owes something.
   [[nodiscard]] std::expected<void, ConversionError> owed_tsumo(event::Tsumo tsumo);
 

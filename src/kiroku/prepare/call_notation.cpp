@@ -48,10 +48,10 @@ Seat seat_after(Seat actor, std::size_t offset) { return static_cast<Seat>((acto
 
 // Reads a meld written as two-byte fields around one letter at `letter`
 // into `out`: the field right after the letter is the claimed or added tile,
-// the other `N`, left to right, come from the hand.  Fields before the letter
+// the other `from_hand`, left to right, come from the hand.  Fields before the letter
 // sit at 0, 2, ...; after it at letter + 1, letter + 3, ...
-template <std::size_t N>
-std::expected<void, EntryFailure> read_meld(std::string_view text, std::size_t letter, ListEntry& out) {
+std::expected<void, EntryFailure> read_meld(std::string_view text, std::size_t letter, std::size_t from_hand,
+                                            ListEntry& out) {
   auto pai = tile_field(text, letter + 1);
   if (!pai) return std::unexpected(std::move(pai.error()));
   out.pai = *pai;
@@ -61,7 +61,7 @@ std::expected<void, EntryFailure> read_meld(std::string_view text, std::size_t l
     if (!tile) return std::unexpected(std::move(tile.error()));
     out.consumed[filled++] = *tile;
   }
-  for (std::size_t position = letter + 3; filled < N; position += 2) {
+  for (std::size_t position = letter + 3; filled < from_hand; position += 2) {
     auto tile = tile_field(text, position);
     if (!tile) return std::unexpected(std::move(tile.error()));
     out.consumed[filled++] = *tile;
@@ -69,24 +69,26 @@ std::expected<void, EntryFailure> read_meld(std::string_view text, std::size_t l
   return {};
 }
 
-// Offset of the called-from seat for a pon or daiminkan letter at `letter`,
-// or 0 where the letter may not stand.
-std::size_t pon_offset(std::size_t letter) {
-  switch (letter) {
-    case 0: return 3;
-    case 2: return 2;
-    case 4: return 1;
-    default: return 0;
-  }
-}
+// A call whose letter names the seat called from by where it stands: at 0
+// the seat before (3 after the caller), at 2 the one across, at
+// `after_letter` the one after.
+struct PlacedCall {
+  char letter;
+  std::size_t size;
+  std::size_t after_letter;
+  ListEntry::Kind kind;
+  std::size_t from_hand;  // tiles from the hand
+};
 
-std::size_t daiminkan_offset(std::size_t letter) {
-  switch (letter) {
-    case 0: return 3;
-    case 2: return 2;
-    case 6: return 1;
-    default: return 0;
-  }
+constexpr PlacedCall kPon{'p', 7, 4, ListEntry::Kind::Pon, 2};
+constexpr PlacedCall kDaiminkan{'m', 9, 6, ListEntry::Kind::Daiminkan, 3};
+
+// Offset of the called-from seat for `call`'s letter at `letter`, or 0 where
+// the letter may not stand.
+std::size_t seat_offset(const PlacedCall& call, std::size_t letter) {
+  if (letter == 0) return 3;
+  if (letter == 2) return 2;
+  return letter == call.after_letter ? 1 : 0;
 }
 
 // The decoders below fill an entry already in place at the end of its list,
@@ -102,21 +104,16 @@ std::expected<void, EntryFailure> decode_call(std::string_view text, Seat actor,
     if (text.size() != 7) return invalid_notation(text);
     out.kind = ListEntry::Kind::Chi;
     out.target = seat_after(actor, 3);
-    return read_meld<2>(text, 0, out);
+    return read_meld(text, 0, 2, out);
   }
-  if (const auto letter = text.find('p'); letter != std::string_view::npos) {
-    const std::size_t offset = pon_offset(letter);
-    if (text.size() != 7 || offset == 0) return invalid_notation(text);
-    out.kind = ListEntry::Kind::Pon;
+  for (const PlacedCall& call : {kPon, kDaiminkan}) {
+    const auto letter = text.find(call.letter);
+    if (letter == std::string_view::npos) continue;
+    const std::size_t offset = seat_offset(call, letter);
+    if (text.size() != call.size || offset == 0) return invalid_notation(text);
+    out.kind = call.kind;
     out.target = seat_after(actor, offset);
-    return read_meld<2>(text, letter, out);
-  }
-  if (const auto letter = text.find('m'); letter != std::string_view::npos) {
-    const std::size_t offset = daiminkan_offset(letter);
-    if (text.size() != 9 || offset == 0) return invalid_notation(text);
-    out.kind = ListEntry::Kind::Daiminkan;
-    out.target = seat_after(actor, offset);
-    return read_meld<3>(text, letter, out);
+    return read_meld(text, letter, call.from_hand, out);
   }
   return invalid_notation(text);
 }
@@ -135,16 +132,16 @@ std::expected<void, EntryFailure> decode_take(const ActionItem& entry, Seat acto
 // "k" decides before "a"; a text with neither is a riichi declaration.
 std::expected<void, EntryFailure> decode_discard_text(std::string_view text, ListEntry& out) {
   if (const auto letter = text.find('k'); letter != std::string_view::npos) {
-    if (text.size() != 9 || pon_offset(letter) == 0) return invalid_notation(text);
+    if (text.size() != 9 || seat_offset(kPon, letter) == 0) return invalid_notation(text);
     out.kind = ListEntry::Kind::Kakan;
-    return read_meld<3>(text, letter, out);
+    return read_meld(text, letter, 3, out);
   }
   if (text.find('a') != std::string_view::npos) {
     // Four fields at 0, 2, 4 and 7: only "a" at 6 leaves them all digits.
     // The field after the letter is read first, like the added tile of a kakan.
     if (text.size() != 9) return invalid_notation(text);
     out.kind = ListEntry::Kind::Ankan;
-    return read_meld<3>(text, 6, out);
+    return read_meld(text, 6, 3, out);
   }
   if (text.size() != 3) return invalid_notation(text);
   out.kind = ListEntry::Kind::Dahai;

@@ -94,7 +94,7 @@ class HandPreparation {
     out.steps.reserve(hand_.steps.size());
     out.melds.clear();
     for (const XmlStep& step : hand_.steps) {
-      PlayStep& prepared = out.steps.emplace_back(PlayStep{.kind = static_cast<PlayStep::Kind>(step.kind),
+      PlayStep& prepared = out.steps.emplace_back(PlayStep{.kind = step.kind,
                                                            .seat = step.seat,
                                                            .tile_id = step.tile,
                                                            .tile = tile(step.tile),
@@ -118,10 +118,6 @@ class HandPreparation {
   const XmlHand& hand_;
   const bool red_fives_;
 };
-
-// The step kinds of the two records stand in the same order.
-static_assert(static_cast<int>(PlayStep::Kind::Abort) == static_cast<int>(XmlStep::Kind::Abort));
-static_assert(static_cast<int>(PlayStep::Kind::Meld) == static_cast<int>(XmlStep::Kind::Meld));
 
 }  // namespace
 

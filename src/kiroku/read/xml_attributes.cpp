@@ -1,5 +1,6 @@
 #include "kiroku/read/xml_attributes.h"
 
+#include <array>
 #include <limits>
 
 #include "kiroku/io/utf8.h"
@@ -56,33 +57,40 @@ std::optional<std::size_t> read_tile_ids(std::string_view text, std::size_t coun
   return found;
 }
 
-std::optional<Scores> read_scores(std::string_view text) noexcept {
-  Scores scores{};
+namespace {
+
+// Reads comma-separated numbers in hundreds into `out` as points, as many as
+// it holds: how many the text holds, or nothing when one is not a number.
+template <std::size_t N>
+std::optional<std::size_t> read_hundreds(std::string_view text, std::array<std::int32_t, N>& out) noexcept {
   std::size_t found = 0;
   bool valid = true;
   for_each_field(text, [&](std::string_view field) {
     const auto value = parse_number<std::int32_t>(field, -kScoreLimit, kScoreLimit);
     if (!value) valid = false;
-    if (valid && found < kSeatCount) scores[found] = *value * kPointsPerUnit;
+    if (valid && found < N) out[found] = *value * kPointsPerUnit;
     ++found;
   });
-  if (!valid || found != kSeatCount) return std::nullopt;
+  if (!valid) return std::nullopt;
+  return found;
+}
+
+}  // namespace
+
+std::optional<Scores> read_scores(std::string_view text) noexcept {
+  Scores scores{};
+  if (read_hundreds(text, scores) != kSeatCount) return std::nullopt;
   return scores;
 }
 
 ScoreChanges read_score_changes(std::string_view text) noexcept {
+  std::array<std::int32_t, 2 * kSeatCount> fields{};
+  const auto found = read_hundreds(text, fields);
+  if (!found) return {};
+  if (*found != fields.size()) return {.changes = std::nullopt, .fields = *found};
   Scores changes{};
-  std::size_t found = 0;
-  bool valid = true;
-  for_each_field(text, [&](std::string_view field) {
-    const auto value = parse_number<std::int32_t>(field, -kScoreLimit, kScoreLimit);
-    if (!value) valid = false;
-    if (valid && found < 2 * kSeatCount && found % 2 == 1) changes[found / 2] = *value * kPointsPerUnit;
-    ++found;
-  });
-  if (!valid) return {};
-  if (found != 2 * kSeatCount) return {.changes = std::nullopt, .fields = found};
-  return {.changes = changes, .fields = found};
+  for (std::size_t seat = 0; seat < kSeatCount; ++seat) changes[seat] = fields[2 * seat + 1];
+  return {.changes = changes, .fields = *found};
 }
 
 std::optional<std::string> url_decoded(std::string_view text) {
