@@ -94,11 +94,8 @@ class HandPreparation {
     out.steps.reserve(hand_.steps.size());
     out.melds.clear();
     for (const XmlStep& step : hand_.steps) {
-      PlayStep& prepared = out.steps.emplace_back(PlayStep{.kind = step.kind,
-                                                           .seat = step.seat,
-                                                           .tile_id = step.tile,
-                                                           .tile = tile(step.tile),
-                                                           .index = step.index});
+      PlayStep& prepared = out.steps.emplace_back(PlayStep{
+          .kind = step.kind, .seat = step.seat, .tile_id = step.tile, .tile = tile(step.tile), .index = step.index});
       if (step.kind != XmlStep::Kind::Meld) continue;
       const std::uint16_t code = hand_.call_codes[step.index];
       const auto meld = decode_meld_code(code);
