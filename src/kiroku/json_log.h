@@ -54,8 +54,8 @@ struct Rule {
   friend bool operator==(const Rule&, const Rule&) = default;
 };
 
-struct JsonLog {
-  std::vector<JsonHand> log;
+// Everything a log document says but its hands.
+struct JsonGame {
   std::array<std::string, kSeatCount> name;
   Rule rule;
   // Read and validated, but used by no later stage.
@@ -64,6 +64,12 @@ struct JsonLog {
   std::optional<std::vector<std::string>> dan;
   std::optional<std::vector<double>> rate;
   std::optional<std::vector<std::string>> sx;
+  friend bool operator==(const JsonGame&, const JsonGame&) = default;
+};
+
+// A whole log document.
+struct JsonLog : JsonGame {
+  std::vector<JsonHand> log;
   friend bool operator==(const JsonLog&, const JsonLog&) = default;
 };
 

@@ -26,88 +26,169 @@ namespace {
 
 using Failure = std::unexpected<PipelineError>;
 
-Failure failure(HandPreparationError&& error) {
-  return std::visit([](auto&& detail) { return Failure(PipelineError{std::move(detail)}); }, std::move(error));
-}
+// A format's reader and preparation, giving the prepared game and then its
+// hands one by one.  Each keeps the buffers of the hand it reads, so that
+// they serve every hand.
 
-// The one loop over a game's hands: each is prepared by `next_hand` (false
-// after the last), converted and encoded in turn, so that only one hand's
-// events are ever held as events, the rest already as text.
-template <class NextHand>
-std::expected<EncodedEvents, PipelineError> convert_game(const PreparedGame& game, NextHand next_hand,
-                                                         conv::ConversionStats* stats) {
-  conv::Converter converter(game);
-  EncodedEvents encoded;
-  std::vector<Event> events;
-  events.push_back(converter.start_game());
-  PreparedHand hand;  // its buffers serve every hand
-  std::expected<void, PipelineError> done;
-  for (;;) {
-    auto more = next_hand(hand);
-    if (!more) {
-      done = Failure(std::move(more.error()));
-      break;
-    }
-    if (!*more) break;
-    if (auto converted = converter.convert_hand(hand, events); !converted) {
-      done = Failure(PipelineError{std::move(converted.error())});
-      break;
-    }
-    encoded.append(events);
-    events.clear();
+class JsonSource {
+ public:
+  std::expected<PreparedGame, PipelineError> open(const PaddedText& text) {
+    auto reader = JsonReader::open(text);
+    if (!reader) return Failure(PipelineError{std::move(reader.error())});
+    reader_.emplace(std::move(*reader));
+    auto game = prepare_json_game(reader_->game());
+    if (!game) return Failure(PipelineError{game.error()});
+    return std::move(*game);
   }
-  if (stats != nullptr) *stats = converter.stats();
-  if (!done) return std::unexpected(std::move(done.error()));
-  events.push_back(event::EndGame{});
-  encoded.append(events);
-  return encoded;
-}
 
-std::expected<EncodedEvents, PipelineError> convert_json(const PaddedText& text, conv::ConversionStats* stats) {
-  auto log = read_json_log(text);
-  if (!log) return Failure(PipelineError{std::move(log.error())});
-  const auto game = prepare_json_game(*log);
-  if (!game) return Failure(PipelineError{game.error()});
-  std::size_t position = 0;
-  return convert_game(
-      *game,
-      [&](PreparedHand& hand) -> std::expected<bool, PipelineError> {
-        if (position == log->log.size()) return false;
-        if (auto prepared = prepare_json_hand(std::move(log->log[position]), position, hand); !prepared) {
-          return failure(std::move(prepared.error()));
-        }
-        ++position;
-        return true;
-      },
-      stats);
-}
+  std::expected<bool, PipelineError> next_hand(PreparedHand& out) {
+    auto more = reader_->next_hand(read_);
+    if (!more) return Failure(PipelineError{std::move(more.error())});
+    if (!*more) return false;
+    if (auto prepared = prepare_json_hand(std::move(read_), position_++, out); !prepared) {
+      return std::visit([](auto&& detail) { return Failure(PipelineError{std::move(detail)}); },
+                        std::move(prepared.error()));
+    }
+    return true;
+  }
 
-std::expected<EncodedEvents, PipelineError> convert_xml(PaddedText& text, conv::ConversionStats* stats) {
-  auto reader = XmlReader::open(text);
-  if (!reader) return Failure(PipelineError{std::move(reader.error())});
-  const auto game = prepare_xml_game(std::move(reader->game()));
-  if (!game) return Failure(PipelineError{game.error()});
-  XmlHand read;  // its buffers serve every hand
-  std::size_t position = 0;
-  return convert_game(
-      *game,
-      [&](PreparedHand& hand) -> std::expected<bool, PipelineError> {
-        auto more = reader->next_hand(read);
-        if (!more) return Failure(PipelineError{std::move(more.error())});
-        if (!*more) return false;
-        if (auto prepared = prepare_xml_hand(read, position, game->aka_flag, hand); !prepared) {
-          return Failure(PipelineError{std::move(prepared.error())});
-        }
-        ++position;
-        return true;
-      },
-      stats);
-}
+ private:
+  std::optional<JsonReader> reader_;
+  JsonHand read_;
+  std::size_t position_ = 0;
+};
+
+class XmlSource {
+ public:
+  std::expected<PreparedGame, PipelineError> open(PaddedText& text) {
+    auto reader = XmlReader::open(text);
+    if (!reader) return Failure(PipelineError{std::move(reader.error())});
+    reader_.emplace(std::move(*reader));
+    auto game = prepare_xml_game(std::move(reader_->game()));
+    if (!game) return Failure(PipelineError{game.error()});
+    red_fives_ = game->aka_flag;
+    return std::move(*game);
+  }
+
+  std::expected<bool, PipelineError> next_hand(PreparedHand& out) {
+    auto more = reader_->next_hand(read_);
+    if (!more) return Failure(PipelineError{std::move(more.error())});
+    if (!*more) return false;
+    if (auto prepared = prepare_xml_hand(read_, position_++, red_fives_, out); !prepared) {
+      return Failure(PipelineError{std::move(prepared.error())});
+    }
+    return true;
+  }
+
+ private:
+  std::optional<XmlReader> reader_;
+  XmlHand read_;
+  std::size_t position_ = 0;
+  bool red_fives_ = true;
+};
 
 }  // namespace
 
+struct Conversion::State {
+  enum class Phase : std::uint8_t { NotStarted, Hands, Ended, Failed };
+
+  explicit State(PaddedText taken) : text(std::move(taken)) {}
+
+  // Reads, prepares and converts until the next piece of output is in
+  // `events`; false at the end.
+  std::expected<bool, PipelineError> convert_next();
+  std::expected<void, PipelineError> start();
+
+  PaddedText text;
+  std::variant<JsonSource, XmlSource> source;
+  PreparedGame game;
+  std::optional<conv::Converter> converter;  // of `game`
+  PreparedHand hand;                         // its buffers serve every hand
+  std::vector<Event> events;                 // of the piece in the making
+  EncodedEvents piece;
+  std::size_t events_out = 0;
+  Phase phase = Phase::NotStarted;
+  std::optional<PipelineError> error;
+  conv::ConversionStats no_stats;
+};
+
+std::expected<void, PipelineError> Conversion::State::start() {
+  text.drop_prefix(byte_order_mark_size(text.view()));
+  std::expected<PreparedGame, PipelineError> opened;
+  if (detect_log_format(text.view()) == LogFormat::TenhouXml) {
+    opened = source.emplace<XmlSource>().open(text);
+  } else {
+    opened = source.emplace<JsonSource>().open(text);
+  }
+  if (!opened) return std::unexpected(std::move(opened.error()));
+  game = std::move(*opened);
+  converter.emplace(game);
+  events.push_back(converter->start_game());
+  return {};
+}
+
+std::expected<bool, PipelineError> Conversion::State::convert_next() {
+  if (phase == Phase::NotStarted) {
+    if (auto started = start(); !started) return std::unexpected(std::move(started.error()));
+    phase = Phase::Hands;
+  }
+  auto more = std::visit([&](auto& hands) { return hands.next_hand(hand); }, source);
+  if (!more) return std::unexpected(std::move(more.error()));
+  if (!*more) {
+    events.push_back(event::EndGame{});
+    phase = Phase::Ended;
+    return true;
+  }
+  if (auto converted = converter->convert_hand(hand, events); !converted) {
+    return std::unexpected(PipelineError{std::move(converted.error())});
+  }
+  return true;
+}
+
+Conversion::Conversion(PaddedText text) : state_(std::make_unique<State>(std::move(text))) {}
+Conversion::Conversion(Conversion&&) noexcept = default;
+Conversion& Conversion::operator=(Conversion&&) noexcept = default;
+Conversion::~Conversion() = default;
+
+std::expected<std::optional<std::string_view>, PipelineError> Conversion::next() {
+  State& s = *state_;
+  if (s.phase == State::Phase::Failed) return std::unexpected(*s.error);
+  if (s.phase == State::Phase::Ended) return std::nullopt;
+  auto converted = s.convert_next();
+  if (!converted) {
+    s.phase = State::Phase::Failed;
+    s.error = std::move(converted.error());
+    return std::unexpected(*s.error);
+  }
+  s.piece.clear();
+  s.piece.append(s.events);
+  s.events_out += s.events.size();
+  s.events.clear();
+  return s.piece.lines();
+}
+
+std::size_t Conversion::events() const noexcept { return state_->events_out; }
+
+const conv::ConversionStats& Conversion::stats() const noexcept {
+  return state_->converter ? state_->converter->stats() : state_->no_stats;
+}
+
 std::expected<EncodedEvents, PipelineError> convert_text(PaddedText text, conv::ConversionStats* stats) {
-  return detect_log_format(text.view()) == LogFormat::TenhouXml ? convert_xml(text, stats) : convert_json(text, stats);
+  Conversion conversion(std::move(text));
+  EncodedEvents whole;
+  std::expected<void, PipelineError> done;
+  for (;;) {
+    auto piece = conversion.next();
+    if (!piece) {
+      done = std::unexpected(std::move(piece.error()));
+      break;
+    }
+    if (!*piece) break;
+    whole.append_texts(**piece);
+  }
+  if (stats != nullptr) *stats = conversion.stats();
+  if (!done) return std::unexpected(std::move(done.error()));
+  return whole;
 }
 
 }  // namespace kiroku

@@ -3,8 +3,12 @@
 // its error into what their user sees.
 #pragma once
 
+#include <cstddef>
 #include <expected>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "kiroku/conv/conversion_stats.h"
@@ -27,9 +31,39 @@ struct PipelineError {
 // "read: missing field `log`", "convert: hand 5 (honba 1), seat 2: ...".
 std::string describe(const PipelineError& error);
 
-// Converts one log, Tenhou's JSON or XML, told apart by the text's first
-// bytes (see detect_log_format).  The text is the call's own: an XML text is
-// parsed in place.  Throws std::bad_alloc when memory runs out.
+// One log's conversion, Tenhou's JSON or XML (told apart by the text's
+// first bytes, see detect_log_format; a byte order mark is skipped), its
+// output handed out a hand at a time: a caller writes each piece away
+// before it asks for the next, so that neither the read log nor the game's
+// output is ever held whole.  Nothing of the text is looked at before the
+// first call of next().
+class Conversion {
+ public:
+  // Takes the text over (an XML text is parsed in place).
+  explicit Conversion(PaddedText text);
+  Conversion(Conversion&&) noexcept;
+  Conversion& operator=(Conversion&&) noexcept;
+  ~Conversion();
+
+  // The event texts of the next hand, each followed by a line feed: the
+  // first piece opens with "start_game", the last ends with "end_game".
+  // Nothing after the last piece; the same error again after an error.  The
+  // view lives until the next call.  Throws std::bad_alloc when memory runs
+  // out.
+  [[nodiscard]] std::expected<std::optional<std::string_view>, PipelineError> next();
+
+  // The events handed out so far.
+  std::size_t events() const noexcept;
+  // The hands converted so far, and the hand that failed.
+  const conv::ConversionStats& stats() const noexcept;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The whole output of one log at once, for callers that want it so (tests,
+// small tools).  Throws std::bad_alloc when memory runs out.
 [[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(PaddedText text,
                                                                        conv::ConversionStats* stats = nullptr);
 

@@ -127,13 +127,25 @@ std::optional<PaddedText> text_argument(PyObject* object, const char* name) {
     return std::nullopt;
   }
   Py_ssize_t size = 0;
-  // Borrowed: the str keeps its UTF-8 form for as long as it lives.
-  const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
-  if (utf8 == nullptr) {
+  if (PyUnicode_IS_ASCII(object)) {
+    // Borrowed: an ASCII str is its own UTF-8 form.
+    const char* ascii = PyUnicode_AsUTF8AndSize(object, &size);
+    if (ascii == nullptr) {
+      reraise_as_argument_error(name);
+      return std::nullopt;
+    }
+    return PaddedText::copy_of(std::string_view(ascii, static_cast<std::size_t>(size)));
+  }
+  // Any other str is encoded into bytes of its own, released once copied:
+  // asking the str for its UTF-8 form would leave a copy of the whole log
+  // cached in the caller's object for as long as it lives.
+  PyRef utf8 = PyRef::steal(PyUnicode_AsUTF8String(object));
+  if (!utf8) {
     reraise_as_argument_error(name);
     return std::nullopt;
   }
-  return PaddedText::copy_of(std::string_view(utf8, static_cast<std::size_t>(size)));
+  return PaddedText::copy_of(
+      std::string_view(PyBytes_AS_STRING(utf8.get()), static_cast<std::size_t>(PyBytes_GET_SIZE(utf8.get()))));
 }
 
 std::optional<std::string> path_argument(PyObject* object, const char* name) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "kiroku/pipeline.h"
 #include "lib/arguments.h"
@@ -24,30 +25,66 @@ constexpr Parameters kTenhouToMjai{"tenhou_to_mjai", kTenhouToMjaiNames, 1};
 constexpr std::array<const char*, 2> kTenhouFileToMjaiNames = {"filename", "mjai_out"};
 constexpr Parameters kTenhouFileToMjai{"tenhou_file_to_mjai", kTenhouFileToMjaiNames, 1};
 
-// A new list holding one new str per event text; empty with the
-// interpreter's exception set when it runs out of memory.
-PyRef to_str_list(const EncodedEvents& events) {
-  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(events.size())));
+// A new list of one new str per event of the log, built a hand at a time:
+// nothing grows with the log but what the caller receives.  Empty with the
+// interpreter's exception set on failure.
+PyRef events_list(PaddedText text) {
+  Conversion conversion(std::move(text));
+  std::vector<PyRef> items;
+  for (;;) {
+    auto piece = conversion.next();
+    if (!piece) {
+      raise_pipeline_error(piece.error());
+      return PyRef();
+    }
+    if (!*piece) break;
+    std::string_view lines = **piece;
+    while (!lines.empty()) {
+      const std::size_t end = lines.find('\n');  // every text is followed by one
+      PyRef item = PyRef::steal(PyUnicode_FromStringAndSize(lines.data(), static_cast<Py_ssize_t>(end)));
+      if (!item) return PyRef();
+      items.push_back(std::move(item));
+      lines.remove_prefix(end + 1);
+    }
+  }
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(items.size())));
   if (!list) return list;
-  Py_ssize_t i = 0;
-  for (const std::string_view text : events) {
-    PyObject* item = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-    if (item == nullptr) return PyRef();
-    PyList_SET_ITEM(list.get(), i++, item);  // steals item
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), items[i].release());  // steals the item
   }
   return list;
 }
 
-// Writes the event lines to `path` ("-": standard output).  False with the
-// exception raised when the sink cannot be created, written or closed.
-bool write_event_lines(const EncodedEvents& events, const std::string& path) {
+// Writes the event texts of `list` (a list of str as events_list makes it)
+// to `path` ("-": standard output), one per line.  False with the exception
+// raised when the sink cannot be created, written or closed.
+bool write_event_lines(PyObject* list, const std::string& path) {
   auto sink = OutputSink::open(path);
   if (!sink) {
     raise_with_message(PyExc_OSError, "failed to create mjai out file " + display_path(path));
     return false;
   }
-  // The arena is the file's exact content: every text with its line feed.
-  if (!sink->write_lines(events.lines()) || !sink->close()) {
+  // Whole lines in blocks: one write per block, never a text apart from its
+  // line feed.
+  constexpr std::size_t kBlockSize = std::size_t{64} << 10;
+  std::string block;
+  block.reserve(kBlockSize);
+  bool written = true;
+  const Py_ssize_t count = PyList_GET_SIZE(list);
+  for (Py_ssize_t i = 0; i < count && written; ++i) {
+    Py_ssize_t size = 0;
+    // Borrowed: the str keeps its UTF-8 form (an ASCII str is its own).
+    const char* text = PyUnicode_AsUTF8AndSize(PyList_GET_ITEM(list, i), &size);
+    if (text == nullptr) return false;
+    if (block.size() + static_cast<std::size_t>(size) + 1 > kBlockSize && !block.empty()) {
+      written = sink->write_lines(block);
+      block.clear();
+    }
+    block.append(text, static_cast<std::size_t>(size));
+    block += '\n';
+  }
+  if (written && !block.empty()) written = sink->write_lines(block);
+  if (!written || !sink->close()) {
     raise_with_message(PyExc_OSError, "failed to write to mjai out file");
     return false;
   }
@@ -62,9 +99,7 @@ PyObject* tenhou_to_mjai(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     if (!bind_arguments(kTenhouToMjai, args, nargs, kwnames, bound)) return nullptr;
     std::optional<PaddedText> text = text_argument(bound[0], "data");
     if (!text) return nullptr;
-    auto events = convert_text(std::move(*text));
-    if (!events) return raise_pipeline_error(events.error());
-    return to_str_list(*events).release();
+    return events_list(std::move(*text)).release();
   });
 }
 
@@ -86,11 +121,10 @@ PyObject* tenhou_file_to_mjai(PyObject*, PyObject* const* args, Py_ssize_t nargs
     if (!text) return raise_input_error(text.error(), *input_path);
     // Every stage finishes before the sink is opened: a log that fails
     // leaves an existing output file untouched.
-    auto events = convert_text(std::move(*text));
-    if (!events) return raise_pipeline_error(events.error());
-
-    if (output_path && !write_event_lines(*events, *output_path)) return nullptr;
-    return to_str_list(*events).release();
+    PyRef events = events_list(std::move(*text));
+    if (!events) return nullptr;
+    if (output_path && !write_event_lines(events.get(), *output_path)) return nullptr;
+    return events.release();
   });
 }
 

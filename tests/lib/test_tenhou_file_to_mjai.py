@@ -159,9 +159,10 @@ class TestInputErrors:
         error = raises_exactly(OSError, lambda: _kiroku.tenhou_file_to_mjai(log_file(content)))
         check_os_error(error, "stream did not contain valid UTF-8")
 
-    def test_byte_order_mark_reaches_the_reader(self, log_file):
-        with pytest.raises(_kiroku.JsonParsingError, match=f"^{PARSE_MESSAGE}$"):
-            _kiroku.tenhou_file_to_mjai(log_file(b"\xef\xbb\xbf" + EMPTY_GAME.encode()))
+    def test_a_byte_order_mark_is_skipped(self, log_file):
+        assert _kiroku.tenhou_file_to_mjai(log_file(b"\xef\xbb\xbf" + EMPTY_GAME.encode())) == _kiroku.tenhou_to_mjai(
+            EMPTY_GAME
+        )
 
     def test_empty_file(self, log_file):
         with pytest.raises(_kiroku.JsonParsingError, match=f"^{PARSE_MESSAGE}$"):

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -235,6 +236,13 @@ void EncodedEvents::append(std::span<const Event> events) {
   }
   used_ = static_cast<std::size_t>(w.cursor() - bytes_.get());
   count_ += events.size();
+}
+
+void EncodedEvents::append_texts(std::string_view lines) {
+  reserve_more(lines.size());
+  std::memcpy(bytes_.get() + used_, lines.data(), lines.size());
+  used_ += lines.size();
+  count_ += static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n'));
 }
 
 EncodedEvents encode_events(std::span<const Event> events) {

@@ -43,6 +43,14 @@ class EncodedEvents {
   // Appends the texts of `events`.  Throws std::bad_alloc when the arena
   // cannot grow.
   void append(std::span<const Event> events);
+  // Appends texts already encoded: `lines` as lines() gives them.
+  void append_texts(std::string_view lines);
+
+  // Forgets every text, keeping the room they took.
+  void clear() noexcept {
+    used_ = 0;
+    count_ = 0;
+  }
 
   // The number of texts.
   std::size_t size() const noexcept { return count_; }

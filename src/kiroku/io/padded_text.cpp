@@ -14,6 +14,14 @@ PaddedText PaddedText::with_size(std::size_t size) {
   return text;
 }
 
+void PaddedText::drop_prefix(std::size_t count) noexcept {
+  if (count == 0) return;
+  std::memmove(bytes_.get(), bytes_.get() + count, size_ - count);
+  size_ -= count;
+  // The slack behind the text stays zero, as the readers expect.
+  std::memset(bytes_.get() + size_, 0, count);
+}
+
 PaddedText PaddedText::copy_of(std::string_view source) {
   PaddedText text = with_size(source.size());
   if (!source.empty()) std::memcpy(text.data(), source.data(), source.size());

@@ -28,6 +28,10 @@ class PaddedText {
   // size <= this->size().
   void shrink(std::size_t size) noexcept { size_ = size; }
 
+  // Drops the first `count` bytes, moving the rest to the front.
+  // Precondition: count <= size().
+  void drop_prefix(std::size_t count) noexcept;
+
  private:
   std::unique_ptr<char[]> bytes_;
   std::size_t size_ = 0;

@@ -54,7 +54,7 @@ std::expected<HandResult, PrepareError> reduce_hand_result(std::vector<ResultIte
   return wins;
 }
 
-std::expected<PreparedGame, PrepareError> prepare_json_game(JsonLog& log) {
+std::expected<PreparedGame, PrepareError> prepare_json_game(JsonGame& log) {
   const std::string_view rule_text = log.rule.disp;
   if (contains(rule_text, kThree) || contains(rule_text, "3-Player")) {
     return std::unexpected(PrepareError::ThreePlayerGame);

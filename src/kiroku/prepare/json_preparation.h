@@ -13,8 +13,8 @@
 
 namespace kiroku {
 
-// Takes the names over; the hands stay in `log` for prepare_json_hand.
-[[nodiscard]] std::expected<PreparedGame, PrepareError> prepare_json_game(JsonLog& log);
+// Takes the names over.
+[[nodiscard]] std::expected<PreparedGame, PrepareError> prepare_json_game(JsonGame& log);
 
 // Prepares the hand at `position` into `out`, taking the hand over and
 // reusing the buffers `out` holds from an earlier hand.  A result list that

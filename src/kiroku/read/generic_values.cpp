@@ -10,7 +10,7 @@
 
 namespace kiroku::detail {
 
-bool JsonReader::check_literal(od::value& value, od::json_type type) {
+bool RecordReader::check_literal(od::value& value, od::json_type type) {
   if (type == od::json_type::boolean) {
     bool b = false;
     if (value.get_bool().get(b) != simdjson::SUCCESS) return fail_syntax("invalid literal");
@@ -21,7 +21,7 @@ bool JsonReader::check_literal(od::value& value, od::json_type type) {
   return true;
 }
 
-bool JsonReader::describe(od::value& value, std::string& found) {
+bool RecordReader::describe(od::value& value, std::string& found) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   switch (type) {
@@ -53,7 +53,7 @@ bool JsonReader::describe(od::value& value, std::string& found) {
   return fail_syntax("unexpected value");
 }
 
-bool JsonReader::open_array(od::value& value, std::string_view expected, od::array_iterator& it) {
+bool RecordReader::open_array(od::value& value, std::string_view expected, od::array_iterator& it) {
   od::array array;
   const error_code e = value.get_array().get(array);
   if (e == simdjson::INCORRECT_TYPE) return fail_type(value, expected);
@@ -65,7 +65,7 @@ bool JsonReader::open_array(od::value& value, std::string_view expected, od::arr
 // Reads one value completely; `level` is the nesting level a container at
 // this position has.  With `out` null the value is only checked, as for a
 // list entry that turns out to match no alternative.
-bool JsonReader::read_generic(od::value& value, int level, JsonValue* out) {
+bool RecordReader::read_generic(od::value& value, int level, JsonValue* out) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   switch (type) {

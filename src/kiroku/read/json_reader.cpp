@@ -116,7 +116,7 @@ bool take_flat(const std::vector<FlatEntry>& entries, std::vector<T>& out, Conve
 // ---------------------------------------------------------------------------
 // Strings, tiles and null
 
-bool JsonReader::read_string(od::value& value, std::string& out) {
+bool RecordReader::read_string(od::value& value, std::string& out) {
   std::string_view text;
   const error_code e = value.get_string().get(text);
   if (e == simdjson::SUCCESS) {
@@ -127,7 +127,7 @@ bool JsonReader::read_string(od::value& value, std::string& out) {
   return fail_json(e);
 }
 
-bool JsonReader::read_tile(od::value& value, Tile& out) {
+bool RecordReader::read_tile(od::value& value, Tile& out) {
   std::uint8_t code = 0;
   if (!read_u8(value, code)) return false;
   if (const auto tile = tile_from_code(code)) {
@@ -137,7 +137,7 @@ bool JsonReader::read_tile(od::value& value, Tile& out) {
   return fail(invalid_tile_code_message(code));
 }
 
-bool JsonReader::is_null(od::value& value, bool& null) {
+bool RecordReader::is_null(od::value& value, bool& null) {
   // is_null() reports a token that starts like null but is not as an error.
   if (value.is_null().get(null) != simdjson::SUCCESS) return fail_syntax("invalid literal");
   return true;
@@ -147,7 +147,7 @@ bool JsonReader::is_null(od::value& value, bool& null) {
 // Lists and fixed-length arrays
 
 template <typename T, typename ReadElement>
-bool JsonReader::read_list(od::value& value, std::vector<T>& out, ReadElement read_element) {
+bool RecordReader::read_list(od::value& value, std::vector<T>& out, ReadElement read_element) {
   od::array_iterator it;
   if (!open_array(value, "a sequence", it)) return false;
   Elements elements(it);
@@ -161,8 +161,8 @@ bool JsonReader::read_list(od::value& value, std::vector<T>& out, ReadElement re
 }
 
 template <typename ReadElement>
-bool JsonReader::read_exactly(od::value& value, std::size_t count, std::string_view name, std::string_view length_text,
-                              ReadElement read_element) {
+bool RecordReader::read_exactly(od::value& value, std::size_t count, std::string_view name,
+                                std::string_view length_text, ReadElement read_element) {
   od::array_iterator it;
   if (!open_array(value, name, it)) return false;
   Elements elements(it);
@@ -181,7 +181,7 @@ bool JsonReader::read_exactly(od::value& value, std::size_t count, std::string_v
 // ---------------------------------------------------------------------------
 // List entries
 
-bool JsonReader::read_action_item(od::value& value, int level, ActionItem& out) {
+bool RecordReader::read_action_item(od::value& value, int level, ActionItem& out) {
   std::uint64_t code = 0;
   if (value.get_uint64().get(code) == simdjson::SUCCESS) {
     if (code > std::numeric_limits<std::uint8_t>::max()) return fail(kNoActionItem);
@@ -212,7 +212,7 @@ bool JsonReader::read_action_item(od::value& value, int level, ActionItem& out) 
   }
 }
 
-bool JsonReader::read_result_item(od::value& value, int level, ResultItem& out) {
+bool RecordReader::read_result_item(od::value& value, int level, ResultItem& out) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   if (type == od::json_type::string) {
@@ -230,7 +230,7 @@ bool JsonReader::read_result_item(od::value& value, int level, ResultItem& out) 
 // within the 32-bit range, and a list of generic values otherwise.  The
 // elements are read once: integers are held back until the entry can no
 // longer be four score changes, then it continues as generic values.
-bool JsonReader::read_result_array(od::value& value, int level, ResultItem& out) {
+bool RecordReader::read_result_array(od::value& value, int level, ResultItem& out) {
   if (level >= kMaxNesting) return fail_nesting();
   if (scan_flat(value)) {
     if (flat_.size() == kSeatCount && std::all_of(flat_.begin(), flat_.end(), [](const FlatEntry& entry) {
@@ -301,8 +301,8 @@ bool JsonReader::read_result_array(od::value& value, int level, ResultItem& out)
 // listed key met twice fails before its value is looked at, and other
 // members are skipped.
 template <std::size_t N, typename ReadField>
-bool JsonReader::read_record_object(od::value& value, const std::array<std::string_view, N>& keys,
-                                    std::array<bool, N>& seen, ReadField read_field) {
+bool RecordReader::read_record_object(od::value& value, const std::array<std::string_view, N>& keys,
+                                      std::array<bool, N>& seen, ReadField read_field) {
   od::object object;
   if (const error_code e = value.get_object().get(object)) return fail_json(e);
   od::object_iterator it;
@@ -327,7 +327,7 @@ bool JsonReader::read_record_object(od::value& value, const std::array<std::stri
 }
 
 template <typename T, typename ReadValue>
-bool JsonReader::read_optional(od::value& value, std::optional<T>& out, ReadValue read_value) {
+bool RecordReader::read_optional(od::value& value, std::optional<T>& out, ReadValue read_value) {
   bool null = false;
   if (!is_null(value, null)) return false;
   if (null) {
@@ -337,7 +337,7 @@ bool JsonReader::read_optional(od::value& value, std::optional<T>& out, ReadValu
   return read_value(value, out.emplace());
 }
 
-bool JsonReader::read_hand_id(od::value& value, HandId& out) {
+bool RecordReader::read_hand_id(od::value& value, HandId& out) {
   if (std::array<std::uint8_t, 3> id{}; scan_flat(value) && take_flat(flat_, id, u8_of)) {
     out = HandId{id[0], id[1], id[2]};
     return true;
@@ -349,7 +349,7 @@ bool JsonReader::read_hand_id(od::value& value, HandId& out) {
                       });
 }
 
-bool JsonReader::read_hand(od::value& value, int level, JsonHand& out) {
+bool RecordReader::read_hand(od::value& value, int level, JsonHand& out) {
   const int entry_level = level + 2;  // inside the hand's lists
   // Lists go into vectors of their exact size: one allocation per list, and
   // no slack kept.  A flat list is counted before anything is stored; one
@@ -410,7 +410,7 @@ bool JsonReader::read_hand(od::value& value, int level, JsonHand& out) {
       });
 }
 
-bool JsonReader::read_rule_field(std::size_t index, od::value& value, Rule& out) {
+bool RecordReader::read_rule_field(std::size_t index, od::value& value, Rule& out) {
   switch (index) {
     case 0: return read_string(value, out.disp);
     case 1: return read_u8(value, out.aka);
@@ -420,7 +420,7 @@ bool JsonReader::read_rule_field(std::size_t index, od::value& value, Rule& out)
   }
 }
 
-bool JsonReader::read_rule(od::value& value, Rule& out) {
+bool RecordReader::read_rule(od::value& value, Rule& out) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   if (type == od::json_type::array) {
@@ -445,7 +445,7 @@ bool JsonReader::read_rule(od::value& value, Rule& out) {
                             [&](std::size_t index, od::value& field) { return read_rule_field(index, field, out); });
 }
 
-bool JsonReader::read_json_log_field(std::size_t index, od::value& value, JsonLog& out) {
+bool RecordReader::read_json_log_field(std::size_t index, od::value& value, JsonLog& out) {
   const auto read_text = [&](od::value& element, std::string& text) { return read_string(element, text); };
   const auto read_texts = [&](od::value& list, std::vector<std::string>& texts) {
     return read_list(list, texts, read_text);
@@ -471,7 +471,7 @@ bool JsonReader::read_json_log_field(std::size_t index, od::value& value, JsonLo
   }
 }
 
-bool JsonReader::read_json_log_object(od::value& value, JsonLog& out) {
+bool RecordReader::read_json_log_object(od::value& value, JsonLog& out) {
   std::array<bool, kJsonLogKeys.size()> seen{};
   if (!read_record_object(value, kJsonLogKeys, seen, [&](std::size_t index, od::value& field) {
         return read_json_log_field(index, field, out);
@@ -486,7 +486,7 @@ bool JsonReader::read_json_log_object(od::value& value, JsonLog& out) {
   return true;
 }
 
-bool JsonReader::read_json_log_array(od::value& value, JsonLog& out) {
+bool RecordReader::read_json_log_array(od::value& value, JsonLog& out) {
   return read_exactly(value, kJsonLogKeys.size(), "struct RawLog", "struct RawLog with 8 elements",
                       [&](od::value& element, std::size_t i) { return read_json_log_field(i, element, out); });
 }
@@ -494,7 +494,7 @@ bool JsonReader::read_json_log_array(od::value& value, JsonLog& out) {
 // A document that is not an array or object is refused by its kind; the
 // kind is found by reading the first value alone, so that text after it
 // does not hide the complaint.
-bool JsonReader::describe_root_scalar(od::document& doc) {
+bool RecordReader::describe_root_scalar(od::document& doc) {
   std::string_view token;
   if (const error_code e = doc.raw_json_token().get(token)) return fail_json(e);
   const simdjson::padded_string wrapped("[" + std::string(token) + "]");
@@ -512,7 +512,7 @@ bool JsonReader::describe_root_scalar(od::document& doc) {
   return fail_type(element, "struct RawLog");
 }
 
-bool JsonReader::read_document(od::document& doc, JsonLog& out) {
+bool RecordReader::read_document(od::document& doc, JsonLog& out) {
   od::json_type type{};
   if (const error_code e = doc.type().get(type)) return fail_json(e);
   if (type != od::json_type::object && type != od::json_type::array) return describe_root_scalar(doc);
@@ -533,7 +533,7 @@ bool JsonReader::read_document(od::document& doc, JsonLog& out) {
   return true;
 }
 
-std::expected<JsonLog, ReadError> JsonReader::read(const PaddedText& text) {
+std::expected<JsonLog, ReadError> RecordReader::read(const PaddedText& text) {
   const std::string_view view = text.view();
   const std::size_t start = view.find_first_not_of(" \t\n\r");
   if (start == std::string_view::npos) return std::unexpected(ReadError{"malformed JSON: EOF while parsing a value"});
@@ -566,10 +566,34 @@ std::expected<JsonLog, ReadError> read_json_log(const PaddedText& text) {
   constexpr std::size_t kLargestReusedCapacity = std::size_t{1} << 20;
   if (text.size() > kLargestReusedCapacity) {
     detail::od::parser parser;
-    return detail::JsonReader(parser).read(text);
+    return detail::RecordReader(parser).read(text);
   }
   thread_local detail::od::parser reused_parser;
-  return detail::JsonReader(reused_parser).read(text);
+  return detail::RecordReader(reused_parser).read(text);
+}
+
+struct JsonReader::State {
+  JsonLog log;
+  std::size_t next = 0;
+};
+
+JsonReader::JsonReader(std::unique_ptr<State> state) noexcept : state_(std::move(state)) {}
+JsonReader::JsonReader(JsonReader&&) noexcept = default;
+JsonReader& JsonReader::operator=(JsonReader&&) noexcept = default;
+JsonReader::~JsonReader() = default;
+
+std::expected<JsonReader, ReadError> JsonReader::open(const PaddedText& text) {
+  auto log = read_json_log(text);
+  if (!log) return std::unexpected(std::move(log.error()));
+  return JsonReader(std::make_unique<State>(State{.log = std::move(*log), .next = 0}));
+}
+
+JsonGame& JsonReader::game() noexcept { return state_->log; }
+
+std::expected<bool, ReadError> JsonReader::next_hand(JsonHand& hand) {
+  if (state_->next == state_->log.log.size()) return false;
+  hand = std::move(state_->log.log[state_->next++]);
+  return true;
 }
 
 }  // namespace kiroku

@@ -1,8 +1,9 @@
-// JSON text -> JsonLog.  simdjson indexes the text, then one walk from front
-// to back reads it into the records.
+// Tenhou's JSON log text -> what it says of the game, then its hands one by
+// one.
 #pragma once
 
 #include <expected>
+#include <memory>
 
 #include "kiroku/io/padded_text.h"
 #include "kiroku/json_log.h"
@@ -10,8 +11,31 @@
 
 namespace kiroku {
 
-// Reads one Tenhou v6 log document.  Whitespace may surround it; anything
-// else after it, and a byte-order mark before it, is refused.
+// Reads one Tenhou v6 log document: everything but the hands first, then,
+// on request, each hand.  Whitespace may surround the document; anything
+// else after it is refused.
+class JsonReader {
+ public:
+  // Reads what `text` says of the game.  `text` must outlive the reader.
+  [[nodiscard]] static std::expected<JsonReader, ReadError> open(const PaddedText& text);
+
+  JsonReader(JsonReader&&) noexcept;
+  JsonReader& operator=(JsonReader&&) noexcept;
+  ~JsonReader();
+
+  // The names, the rule and the optional members.
+  JsonGame& game() noexcept;
+
+  // Reads the next hand into `hand`; false after the last hand.
+  [[nodiscard]] std::expected<bool, ReadError> next_hand(JsonHand& hand);
+
+ private:
+  struct State;
+  explicit JsonReader(std::unique_ptr<State> state) noexcept;
+  std::unique_ptr<State> state_;
+};
+
+// The whole document at once.
 [[nodiscard]] std::expected<JsonLog, ReadError> read_json_log(const PaddedText& text);
 
 }  // namespace kiroku

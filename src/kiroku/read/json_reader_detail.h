@@ -142,9 +142,9 @@ struct FlatEntry {
 // any kind), skipped_values.cpp (members no record lists), flat_lists.cpp
 // (a hand's usual lists, straight from the text) and json_reader.cpp (the
 // records and the document).
-class JsonReader {
+class RecordReader {
  public:
-  explicit JsonReader(od::parser& parser) : parser_(parser) {}
+  explicit RecordReader(od::parser& parser) : parser_(parser) {}
 
   std::expected<JsonLog, ReadError> read(const PaddedText& text);
 

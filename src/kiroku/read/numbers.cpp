@@ -10,7 +10,7 @@
 
 namespace kiroku::detail {
 
-bool JsonReader::read_number(od::value& value, Number& out) {
+bool RecordReader::read_number(od::value& value, Number& out) {
   // Checked before parsing: "-0" parses as the integer 0, but the log's
   // rules count it as floating point.
   const bool negative = value.is_negative();
@@ -50,7 +50,7 @@ bool JsonReader::read_number(od::value& value, Number& out) {
 
 // Why a value that the fast getter refused is no integer of the field: its
 // type, an integer out of range, or a floating-point number.
-bool JsonReader::fail_integer(od::value& value, std::string_view expected) {
+bool RecordReader::fail_integer(od::value& value, std::string_view expected) {
   od::json_type type{};
   if (!type_of(value, type)) return false;
   if (type != od::json_type::number) return fail_type(value, expected);
@@ -64,7 +64,7 @@ bool JsonReader::fail_integer(od::value& value, std::string_view expected) {
   return fail(type_message(number.description(), expected));
 }
 
-bool JsonReader::read_u8(od::value& value, std::uint8_t& out) {
+bool RecordReader::read_u8(od::value& value, std::uint8_t& out) {
   std::uint64_t v = 0;
   if (value.get_uint64().get(v) == simdjson::SUCCESS) {
     if (v <= std::numeric_limits<std::uint8_t>::max()) {
@@ -76,7 +76,7 @@ bool JsonReader::read_u8(od::value& value, std::uint8_t& out) {
   return fail_integer(value, "u8");
 }
 
-bool JsonReader::read_i32(od::value& value, std::int32_t& out) {
+bool RecordReader::read_i32(od::value& value, std::int32_t& out) {
   const bool negative = value.is_negative();
   std::int64_t v = 0;
   if (value.get_int64().get(v) == simdjson::SUCCESS) {
@@ -90,7 +90,7 @@ bool JsonReader::read_i32(od::value& value, std::int32_t& out) {
   return fail_integer(value, "i32");
 }
 
-bool JsonReader::read_f64(od::value& value, double& out) {
+bool RecordReader::read_f64(od::value& value, double& out) {
   // Integers too: the nearest double, as the field takes any number.
   const error_code e = value.get_double().get(out);
   if (e == simdjson::SUCCESS) return true;

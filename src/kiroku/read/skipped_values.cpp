@@ -68,7 +68,7 @@ bool has_valid_escapes(const char* p) {
 
 }  // namespace
 
-bool JsonReader::check_skipped_scalar(od::value& value, od::json_type type) {
+bool RecordReader::check_skipped_scalar(od::value& value, od::json_type type) {
   switch (type) {
     case od::json_type::string: {
       od::raw_json_string raw;
@@ -93,7 +93,7 @@ bool JsonReader::check_skipped_scalar(od::value& value, od::json_type type) {
 // Passes over a member the record does not list.  Its value is checked for
 // syntax down to every scalar, but with no nesting limit, so the walk keeps
 // its own stack instead of recursing.
-bool JsonReader::skip_value(od::value& first) {
+bool RecordReader::skip_value(od::value& first) {
   skip_stack_.clear();
   od::value current = first;
   for (;;) {

@@ -141,18 +141,16 @@ TEST(xml_reader_test, every_refusal_names_the_element_and_its_place) {
   }
 }
 
-TEST(xml_reader_test, the_format_is_told_by_the_first_element) {
-  EXPECT_EQ(detect_log_format("<mjloggm ver=\"2.3\">"), LogFormat::TenhouXml);
-  EXPECT_EQ(detect_log_format(" \r\n\t<mjloggm>"), LogFormat::TenhouXml);
-  EXPECT_EQ(detect_log_format("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mjloggm/>"), LogFormat::TenhouXml);
-  EXPECT_EQ(detect_log_format("<mjloggm"), LogFormat::TenhouXml);  // cut short: the XML reader refuses it
-  EXPECT_EQ(detect_log_format("<mjloggmx>"), LogFormat::TenhouJson);
-  EXPECT_EQ(detect_log_format("<?xml-stylesheet href=\"a\"?><mjloggm/>"), LogFormat::TenhouJson);
-  EXPECT_EQ(detect_log_format("<?xml version=\"1.0\"<mjloggm/>"), LogFormat::TenhouJson);
-  EXPECT_EQ(detect_log_format("\xEF\xBB\xBF<mjloggm/>"), LogFormat::TenhouJson);  // a byte-order mark is no whitespace
-  EXPECT_EQ(detect_log_format("<!-- a comment --><mjloggm/>"), LogFormat::TenhouJson);
-  EXPECT_EQ(detect_log_format("{\"log\":[]}"), LogFormat::TenhouJson);
-  EXPECT_EQ(detect_log_format(""), LogFormat::TenhouJson);
+TEST(xml_reader_test, the_format_is_told_by_the_first_character) {
+  for (const std::string_view xml : {"<mjloggm ver=\"2.3\">", " \r\n\t<mjloggm>", "<?xml version=\"1.0\"?>\n<mjloggm/>",
+                                     "<!-- a comment --><mjloggm/>", "<mjloggmx>", "<"}) {
+    EXPECT_EQ(detect_log_format(xml), LogFormat::TenhouXml) << xml;
+  }
+  for (const std::string_view json : {"{\"log\":[]}", " [", "", "\xEF\xBB\xBF<mjloggm/>", "x<"}) {
+    EXPECT_EQ(detect_log_format(json), LogFormat::TenhouJson) << json;
+  }
+  EXPECT_EQ(byte_order_mark_size("\xEF\xBB\xBF<mjloggm/>"), 3U);
+  EXPECT_EQ(byte_order_mark_size("\xEF\xBB<"), 0U);
 }
 
 }  // namespace
