@@ -33,9 +33,9 @@ std::string message(const ConversionError& error) {
   switch (error.kind) {
     // The text is the log's own bytes: quoted, so that no control byte in it
     // reaches the terminal or breaks the line.
-    case ConversionErrorKind::InvalidNotation: return "invalid call notation " + quoted_text(error.text);
+    case ConversionErrorKind::InvalidNotation: return "invalid call notation " + quoted_log_text(error.text);
     case ConversionErrorKind::InvalidTileCode:
-      return "invalid tile code " + quoted_text(error.text) + " in call notation";
+      return "invalid tile code " + quoted_log_text(error.text) + " in call notation";
     case ConversionErrorKind::UnexpectedNumber: return "take entry " + std::to_string(error.number) + " is not a tile";
     case ConversionErrorKind::InvalidCallCode:
       return "call code " + std::to_string(error.number) + " is not that of a four-player call";

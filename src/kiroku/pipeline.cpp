@@ -60,7 +60,7 @@ class JsonSource {
 
 class XmlSource {
  public:
-  std::expected<PreparedGame, PipelineError> open(PaddedText& text) {
+  std::expected<PreparedGame, PipelineError> open(const PaddedText& text) {
     auto reader = XmlReader::open(text);
     if (!reader) return Failure(PipelineError{std::move(reader.error())});
     reader_.emplace(std::move(*reader));
@@ -184,7 +184,7 @@ std::expected<EncodedEvents, PipelineError> convert_text(PaddedText text, conv::
       break;
     }
     if (!*piece) break;
-    whole.append_texts(**piece);
+    whole.append_texts(**piece, conversion.events() - whole.size());
   }
   if (stats != nullptr) *stats = conversion.stats();
   if (!done) return std::unexpected(std::move(done.error()));

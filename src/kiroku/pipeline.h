@@ -39,7 +39,7 @@ std::string describe(const PipelineError& error);
 // first call of next().
 class Conversion {
  public:
-  // Takes the text over (an XML text is parsed in place).
+  // Takes the text over.
   explicit Conversion(PaddedText text);
   Conversion(Conversion&&) noexcept;
   Conversion& operator=(Conversion&&) noexcept;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,25 @@ struct XmlStep {
   friend bool operator==(const XmlStep&, const XmlStep&) = default;
 };
 
+// A yaku and its han, as AGARI's `yaku` lists them.
+struct XmlYaku {
+  std::uint8_t id = 0;
+  std::uint8_t han = 0;
+  friend bool operator==(const XmlYaku&, const XmlYaku&) = default;
+};
+
 struct XmlWin {
   std::uint8_t winner = 0;
   std::uint8_t from = 0;  // the discarder, or the winner for a self-drawn win
   Scores deltas{};        // points, seat order
+  // What the win is worth, as `ten` and `yaku`/`yakuman` give it (Tenhou's
+  // JSON log writes it out; the mjai events do not carry it).
+  std::uint16_t fu = 0;
+  std::int32_t points = 0;  // the hand's value, without honba or sticks
+  std::uint8_t limit = 0;   // 0, or mangan 1 to yakuman 5
+  std::vector<XmlYaku> yaku;
+  std::vector<std::uint8_t> yakuman;
+  std::optional<std::uint8_t> liable;  // `paoWho`: the seat that pays for it
   friend bool operator==(const XmlWin&, const XmlWin&) = default;
 };
 
@@ -53,7 +69,24 @@ struct XmlDrawEnd {
   };
   Kind kind = Kind::Exhaustive;
   Scores deltas{};
+  std::array<bool, kSeatCount> hands_shown{};  // `hai0`..`hai3`: the seats that showed their hand
   friend bool operator==(const XmlDrawEnd&, const XmlDrawEnd&) = default;
+};
+
+// A player who left (BYE) or came back (a later UN), `step` elements after
+// the hand's INIT.
+struct XmlConnection {
+  bool returned = false;
+  std::uint8_t seat = 0;
+  std::uint32_t step = 0;
+  friend bool operator==(const XmlConnection&, const XmlConnection&) = default;
+};
+
+// The game's end, as `owari` gives it on the last result.
+struct XmlFinalScores {
+  Scores scores{};
+  std::array<double, kSeatCount> points{};  // placement points: 63.8, -23.9
+  friend bool operator==(const XmlFinalScores&, const XmlFinalScores&) = default;
 };
 
 struct XmlHand {
@@ -67,13 +100,21 @@ struct XmlHand {
   std::vector<std::uint16_t> call_codes;  // the `m` of each call, as written
   std::vector<XmlWin> wins;
   XmlDrawEnd draw_end;  // read when an Abort step ends the hand
+  std::vector<XmlConnection> connections;
+  std::optional<XmlFinalScores> final_scores;  // on the game's last hand
   friend bool operator==(const XmlHand&, const XmlHand&) = default;
 };
 
 // What the log says of the game before its first hand.
 struct XmlGame {
   std::uint16_t game_type = 0;                // the GO element's flags
+  std::optional<std::int32_t> lobby;          // GO's lobby, when given
   std::array<std::string, kSeatCount> names;  // decoded UTF-8
+  // The first UN's ranks, ratings and sexes, as many as it gives.
+  std::vector<std::uint8_t> dan;
+  std::vector<double> rate;
+  std::vector<std::string> sx;
+  std::vector<XmlConnection> connections;  // before the first hand
   friend bool operator==(const XmlGame&, const XmlGame&) = default;
 };
 

@@ -238,11 +238,11 @@ void EncodedEvents::append(std::span<const Event> events) {
   count_ += events.size();
 }
 
-void EncodedEvents::append_texts(std::string_view lines) {
+void EncodedEvents::append_texts(std::string_view lines, std::size_t count) {
   reserve_more(lines.size());
   std::memcpy(bytes_.get() + used_, lines.data(), lines.size());
   used_ += lines.size();
-  count_ += static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n'));
+  count_ += count;
 }
 
 EncodedEvents encode_events(std::span<const Event> events) {

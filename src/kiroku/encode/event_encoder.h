@@ -43,8 +43,8 @@ class EncodedEvents {
   // Appends the texts of `events`.  Throws std::bad_alloc when the arena
   // cannot grow.
   void append(std::span<const Event> events);
-  // Appends texts already encoded: `lines` as lines() gives them.
-  void append_texts(std::string_view lines);
+  // Appends `count` texts already encoded: `lines` as lines() gives them.
+  void append_texts(std::string_view lines, std::size_t count);
 
   // Forgets every text, keeping the room they took.
   void clear() noexcept {

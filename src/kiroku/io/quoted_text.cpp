@@ -1,5 +1,7 @@
 #include "kiroku/io/quoted_text.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 #include "kiroku/io/utf8.h"
@@ -65,12 +67,16 @@ void append_character(std::string& out, std::string_view sequence, char32_t c) {
 
 }  // namespace
 
-std::string detail::quoted_with(std::string_view bytes, AppendCharacter append) {
+std::string detail::quoted_with(std::string_view bytes, AppendCharacter append, std::size_t max_characters) {
   std::string out;
-  out.reserve(bytes.size() + 2);
+  out.reserve(std::min(bytes.size(), max_characters) + 2);
   out += '"';
   std::size_t pos = 0;
-  while (pos < bytes.size()) {
+  for (std::size_t characters = 0; pos < bytes.size(); ++characters) {
+    if (characters == max_characters) {
+      out += "\"...";
+      return out;
+    }
     std::size_t invalid_length = 0;
     const std::size_t length = utf8_sequence_length(bytes.substr(pos), invalid_length);
     if (length != 0) {
@@ -79,18 +85,29 @@ std::string detail::quoted_with(std::string_view bytes, AppendCharacter append) 
       pos += length;
       continue;
     }
-    for (const char byte : bytes.substr(pos, invalid_length)) {
-      const auto value = static_cast<std::uint8_t>(byte);
-      out += "\\x";
-      out += kHexByteDigits[value >> 4];
-      out += kHexByteDigits[value & 0x0F];
-    }
-    pos += invalid_length;
+    // The bytes of an invalid sequence are shown, and counted, one by one.
+    const auto value = static_cast<std::uint8_t>(bytes[pos]);
+    out += "\\x";
+    out += kHexByteDigits[value >> 4];
+    out += kHexByteDigits[value & 0x0F];
+    pos += 1;
   }
   out += '"';
   return out;
 }
 
 std::string quoted_text(std::string_view bytes) { return detail::quoted_with(bytes, append_character); }
+
+std::string quoted_log_text(std::string_view bytes) {
+  return detail::quoted_with(bytes, append_character, kShownCharacters);
+}
+
+std::string shown_log_name(std::string_view bytes) {
+  const bool plain = !bytes.empty() && bytes.size() <= kShownCharacters && std::ranges::all_of(bytes, [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '.' || c == ':';
+  });
+  return plain ? std::string(bytes) : quoted_log_text(bytes);
+}
 
 }  // namespace kiroku

@@ -36,7 +36,7 @@ bool RecordReader::describe(od::value& value, std::string& found) {
     case od::json_type::string: {
       std::string_view text;
       if (const error_code e = value.get_string().get(text)) return fail_json(e);
-      found = "string " + quoted_text(text);
+      found = "string " + quoted_log_text(text);
       return true;
     }
     case od::json_type::boolean: {

@@ -20,10 +20,16 @@ namespace kiroku {
 // 2301: attribute hai2 holds 12 tiles, expected 13".
 class XmlReader {
  public:
-  // Parses `text` in place (entities are decoded and names terminated
-  // inside it, so it no longer holds the log) and reads up to the first
-  // hand.  `text` must outlive the reader.
-  [[nodiscard]] static std::expected<XmlReader, ReadError> open(PaddedText& text);
+  // Reads `text` up to its first hand.  `text` must outlive the reader,
+  // which goes on reading it a piece at a time as hands are asked for: it
+  // never holds more than a piece of the document and the hands not yet
+  // handed out.  Not well-formed XML, a DOCTYPE among it, is refused with
+  // the place it was met.  Throws std::bad_alloc when memory runs out.
+  [[nodiscard]] static std::expected<XmlReader, ReadError> open(const PaddedText& text);
+
+  // The same with the conforming parser alone, without the direct reading
+  // of the form Tenhou writes: for the tests that hold the two to one result.
+  [[nodiscard]] static std::expected<XmlReader, ReadError> open_with_parser(const PaddedText& text);
 
   XmlReader(XmlReader&&) noexcept;
   XmlReader& operator=(XmlReader&&) noexcept;
@@ -39,6 +45,7 @@ class XmlReader {
  private:
   struct State;
   explicit XmlReader(std::unique_ptr<State> state) noexcept;
+  static std::expected<XmlReader, ReadError> open(const PaddedText& text, bool scan_first);
   std::unique_ptr<State> state_;
 };
 

@@ -50,7 +50,10 @@ class Hand {
   }
   Hand& win(std::uint8_t winner, std::uint8_t from) {
     hand_.steps.push_back(XmlStep{.kind = Kind::Win, .index = static_cast<std::uint32_t>(hand_.wins.size())});
-    hand_.wins.push_back(XmlWin{.winner = winner, .from = from, .deltas = {1000, -1000, 0, 0}});
+    XmlWin& win = hand_.wins.emplace_back();
+    win.winner = winner;
+    win.from = from;
+    win.deltas = {1000, -1000, 0, 0};
     return *this;
   }
   Hand& abort(XmlDrawEnd::Kind kind) {

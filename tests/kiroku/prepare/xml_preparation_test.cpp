@@ -13,6 +13,21 @@ namespace {
 
 Tile t(std::uint8_t code) { return *tile_from_code(code); }
 
+XmlGame game_of_type(std::uint16_t game_type) {
+  XmlGame game;
+  game.game_type = game_type;
+  game.names = {"a", "b", "c", "d"};
+  return game;
+}
+
+XmlWin win_of(std::uint8_t winner, std::uint8_t from, Scores deltas) {
+  XmlWin win;
+  win.winner = winner;
+  win.from = from;
+  win.deltas = deltas;
+  return win;
+}
+
 TEST(xml_preparation_test, game_wide_flags_come_from_the_game_type) {
   struct Row {
     std::uint16_t game_type;
@@ -20,13 +35,13 @@ TEST(xml_preparation_test, game_wide_flags_come_from_the_game_type) {
     std::uint8_t kyoku_first;
   };
   for (const Row row : {Row{169, true, 0}, Row{161, true, 4}, Row{171, false, 0}, Row{0, true, 4}}) {
-    const auto game = prepare_xml_game(XmlGame{.game_type = row.game_type, .names = {"a", "b", "c", "d"}});
+    const auto game = prepare_xml_game(game_of_type(row.game_type));
     ASSERT_TRUE(game) << row.game_type;
     EXPECT_EQ(game->aka_flag, row.aka_flag) << row.game_type;
     EXPECT_EQ(game->kyoku_first, row.kyoku_first) << row.game_type;
     EXPECT_EQ(game->names[3], "d");
   }
-  EXPECT_EQ(prepare_xml_game(XmlGame{.game_type = 185, .names = {}}), std::unexpected(PrepareError::ThreePlayerGame));
+  EXPECT_EQ(prepare_xml_game(game_of_type(185)), std::unexpected(PrepareError::ThreePlayerGame));
 }
 
 // Seat s is dealt ids 13s..13s+12 (seat 1 holds the four 5m, 16 the red one).
@@ -91,8 +106,7 @@ TEST(xml_preparation_test, call_codes_become_the_events_of_their_seat) {
 TEST(xml_preparation_test, results_are_the_wins_in_order_or_the_draw) {
   XmlHand hand = dealt_hand();
   hand.steps = {XmlStep{.kind = XmlStep::Kind::Win, .index = 0}, XmlStep{.kind = XmlStep::Kind::Win, .index = 1}};
-  hand.wins = {XmlWin{.winner = 2, .from = 1, .deltas = {0, -1000, 1000, 0}},
-               XmlWin{.winner = 3, .from = 1, .deltas = {0, -2000, 0, 2000}}};
+  hand.wins = {win_of(2, 1, {0, -1000, 1000, 0}), win_of(3, 1, {0, -2000, 0, 2000})};
   PreparedHand prepared;
   ASSERT_TRUE(prepare_xml_hand(hand, 0, true, prepared));
   EXPECT_EQ(prepared.result, HandResult(std::vector<Win>{{.deltas = {0, -1000, 1000, 0}, .winner = 2, .target = 1},
@@ -100,7 +114,8 @@ TEST(xml_preparation_test, results_are_the_wins_in_order_or_the_draw) {
 
   hand.steps = {XmlStep{.kind = XmlStep::Kind::Abort}};
   hand.wins.clear();
-  hand.draw_end = XmlDrawEnd{.kind = XmlDrawEnd::Kind::FourRiichi, .deltas = {1, 2, 3, 4}};
+  hand.draw_end.kind = XmlDrawEnd::Kind::FourRiichi;
+  hand.draw_end.deltas = {1, 2, 3, 4};
   ASSERT_TRUE(prepare_xml_hand(hand, 0, true, prepared));
   EXPECT_EQ(prepared.result, HandResult(Draw{.deltas = {1, 2, 3, 4}, .four_riichi = true}));
 }

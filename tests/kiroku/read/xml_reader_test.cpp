@@ -79,7 +79,9 @@ TEST(xml_reader_test, reads_names_hands_steps_and_results) {
                                               {Kind::Win, 0, 0, 0},
                                               {Kind::Win, 0, 0, 1}}));
   ASSERT_EQ(hand.wins.size(), 2U);
-  EXPECT_EQ(hand.wins[0], (XmlWin{.winner = 3, .from = 1, .deltas = {-8000, 0, 0, 8000}}));
+  EXPECT_EQ(hand.wins[0].winner, 3);
+  EXPECT_EQ(hand.wins[0].from, 1);
+  EXPECT_EQ(hand.wins[0].deltas, (Scores{-8000, 0, 0, 8000}));
   EXPECT_EQ(hand.call_codes, (std::vector<std::uint16_t>{54431}));
 }
 
@@ -108,8 +110,8 @@ TEST(xml_reader_test, every_refusal_names_the_element_and_its_place) {
   };
   const std::string init(kInit);
   const Case cases[] = {
-      {"<mjloggm><GO type=\"1\"/>", "malformed XML: Start-end tags mismatch at byte 22"},
-      {"<mjloggm/><other/>", "<other> at byte 11: a second root element"},
+      {"<mjloggm><GO type=\"1\"/>", "malformed XML: "},
+      {"<mjloggm/><other/>", "malformed XML: Extra content at the end of the document at byte 10"},
       {"<mjlog/>", "<mjlog> at byte 1: not a Tenhou XML log (its root is not <mjloggm>)"},
       {"<mjloggm>" + std::string(kNames) + "</mjloggm>", "<mjloggm> at byte 1: no game type <GO>"},
       {"<mjloggm><GO type=\"169\"/></mjloggm>", "<mjloggm> at byte 1: no players' names <UN>"},
@@ -139,6 +141,41 @@ TEST(xml_reader_test, every_refusal_names_the_element_and_its_place) {
     const std::string message = error_of(c.text);
     EXPECT_NE(message.find(c.message), std::string::npos) << c.text << "\n  gave: " << message;
   }
+}
+
+// Whatever XML refuses, the reader refuses, whichever way it reads the
+// text; and it reads the form Tenhou writes as the conforming parser does.
+TEST(xml_reader_test, only_well_formed_xml_is_read) {
+  const std::string go = R"(<GO type="169"/>)";
+  const std::string malformed[] = {
+      mjlog(R"(<UN n0="&x;" n1="" n2="" n3=""/>)", go),         // an entity XML does not define
+      mjlog(R"(<UN n0="a&b" n1="" n2="" n3=""/>)", go),         // a raw ampersand
+      mjlog(R"(<UN n0="a<b" n1="" n2="" n3=""/>)", go),         // a raw '<' inside a value
+      mjlog("", R"(<GO type="169" type="1"/>)"),                // a repeated attribute
+      mjlog("", R"(<GO type="16&#0;9"/>)"),                     // a reference to U+0000
+      mjlog("") + "text",                                       // text after the root
+      "<!DOCTYPE mjloggm [<!ENTITY a \"b\">]>" + mjlog("&a;"),  // nothing comes from a DOCTYPE
+      "<mjloggm>\xFF</mjloggm>",                                // not UTF-8
+      "<mjloggm><GO type=\"1\"/>",                              // no end
+  };
+  for (const std::string& text : malformed) {
+    const std::string message = error_of(text);
+    EXPECT_TRUE(message.starts_with("malformed XML: ") || message.starts_with("<!DOCTYPE> at byte "))
+        << text << ": " << message;
+  }
+  // Entities and references XML defines, comments and declarations: read, by the parser.
+  const auto log = read("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><!-- c --><?pi x?>" +
+                        mjlog("", R"(<GO type="16&#57;" lobby="&#x31;"/>)"));
+  ASSERT_TRUE(log) << log.error().message;
+  EXPECT_EQ(log->game.game_type, 169);
+  EXPECT_EQ(log->game.lobby, 1);
+}
+
+// A long or strange element name in a message is cut and quoted.
+TEST(xml_reader_test, names_in_messages_are_quoted_and_bounded) {
+  const std::string name(200, 'T');
+  EXPECT_EQ(error_of(mjlog(std::string(kInit) + "<T1" + name + "/>")).substr(0, 12), "<\"T1TTTTTTTT");
+  EXPECT_NE(error_of(mjlog(std::string(kInit) + "<T1" + name + "/>")).find("T\"...> at byte 333"), std::string::npos);
 }
 
 TEST(xml_reader_test, the_format_is_told_by_the_first_character) {
