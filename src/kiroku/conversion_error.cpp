@@ -57,6 +57,7 @@ std::string message(const ConversionError& error) {
     case ConversionErrorKind::TileNotHeld: return "tile id " + std::to_string(error.tile_id) + " is not in the hand";
     case ConversionErrorKind::OutOfTurn: return error.text + " out of turn";
     case ConversionErrorKind::HandNotFinished: return "the hand stops without a result";
+    case ConversionErrorKind::ImpossibleDraw: return error.text;
   }
   return "unknown conversion error";
 }

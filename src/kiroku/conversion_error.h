@@ -30,6 +30,7 @@ enum class ConversionErrorKind : std::uint8_t {
   TileNotHeld,      // a discard, call or kan of a tile the seat does not hold
   OutOfTurn,        // a step where the seat may not make it
   HandNotFinished,  // the record ends, or the next hand starts, before the hand's result
+  ImpossibleDraw,   // the hand ends in a draw its play could not bring about
 };
 
 struct ConversionError {
@@ -45,7 +46,7 @@ struct ConversionError {
   std::size_t hand_position = 0;    // the hand's place in the log, from 0
   HandId hand;                      // its hand index and honba, as the log writes them
   std::optional<event::Seat> seat;  // absent for NoDoraMarker
-  std::string text;                 // InvalidNotation: the entry; InvalidTileCode: the two bytes
+  std::string text;                 // InvalidNotation: the entry; InvalidTileCode: the two bytes; ImpossibleDraw: why
   std::uint32_t number = 0;         // UnexpectedNumber: the entry; InvalidCallCode: the code
   // MismatchedCall: the call, and the discard it was checked against.
   std::optional<Event> call;

@@ -27,11 +27,23 @@ struct PreparedGame {
   std::uint8_t kyoku_first = 0;  // 4 for an East-only game, else 0
 };
 
+// How a hand ends without a win.
+enum class DrawKind : std::uint8_t {
+  Other,          // a draw the log does not name in a way that is known
+  Exhaustive,     // the wall ran out: "流局" ("全員聴牌", "全員不聴"), XML without a type
+  NagashiMangan,  // the wall ran out, with a nagashi mangan: "流し満貫", "nm"
+  NineTerminals,  // "九種九牌", "yao9"
+  FourRiichi,     // "四家立直", "reach4"
+  TripleRon,      // "三家和了", "ron3"
+  FourKans,       // "四槓散了", "kan4"
+  FourWinds,      // "四風連打", "kaze4"
+};
+
 struct Draw {
   Scores deltas{};
-  // The abortive draw "四家立直": the fourth riichi's discard ends the hand,
-  // and that riichi stands (its stick goes on the table).
-  bool four_riichi = false;
+  // A four-riichi draw: the fourth riichi's discard ends the hand, and that
+  // riichi stands (its stick goes on the table).
+  DrawKind kind = DrawKind::Other;
   friend bool operator==(const Draw&, const Draw&) = default;
 };
 

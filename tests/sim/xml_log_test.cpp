@@ -68,6 +68,17 @@ TEST(xml_log_test, broken_records_are_refused_by_the_stage_they_break) {
     twice.insert(draw_end, xml.substr(draw_begin, draw_end - draw_begin));
     expect(twice, Stage::Convert, "a draw repeated", "hand 0 (honba 0), seat 0: ");
 
+    // An exhaustive draw, or the draws that need kans or riichi, after the
+    // first discard: a draw the play could not bring about.
+    const std::string first_discard = xml.substr(0, tile_step(xml, 'D').second);
+    for (const auto& [type, why] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"", "an exhaustive draw before the live wall is used up"},
+             {" type=\"kan4\"", "a four-kan draw without four kans"},
+             {" type=\"reach4\"", "a four-riichi draw that does not follow"}}) {
+      expect(first_discard + "<RYUUKYOKU ba=\"0,0\" sc=\"250,0,250,0,250,0,250,0\"" + type + "/></mjloggm>",
+             Stage::Convert, "an impossible draw", why);
+    }
+
     // Seat 0's first discard of the first hand made a tile dealt to seat 1.
     const auto [discard_begin, discard_end] = tile_step(xml, 'D');
     if (discard_begin < xml.find("<INIT", xml.find("<INIT") + 1)) {

@@ -71,18 +71,21 @@ std::expected<void, ConversionError> HandWriter::owed_tsumo(event::Tsumo tsumo) 
 }
 
 std::expected<void, ConversionError> HandWriter::chi(const event::Chi& chi) {
+  tally_.call();
   if (auto settled = settle_before_take(); !settled) return settled;
   events_.emplace_back(std::in_place_type<event::Chi>, chi);
   return {};
 }
 
 std::expected<void, ConversionError> HandWriter::pon(const event::Pon& pon) {
+  tally_.call();
   if (auto settled = settle_before_take(); !settled) return settled;
   events_.emplace_back(std::in_place_type<event::Pon>, pon);
   return {};
 }
 
 std::expected<void, ConversionError> HandWriter::daiminkan(const event::Daiminkan& daiminkan) {
+  tally_.kan(daiminkan.actor, true);
   if (replacement_due_) {
     // A kan in place of the replacement draw: the first kan's dora now.
     if (auto dora = new_dora(); !dora) return dora;
@@ -104,10 +107,12 @@ std::expected<void, ConversionError> HandWriter::riichi(const event::Reach& reac
   events_.emplace_back(std::in_place_type<event::Dahai>, dahai);
   riichi_pending_ = true;
   declarer_ = reach.actor;
+  tally_.discard(dahai.pai, true, dahai.actor);
   return {};
 }
 
 std::expected<void, ConversionError> HandWriter::kakan(const event::Kakan& kakan) {
+  tally_.kan(kakan.actor, false);
   // An earlier kan's dora still due now waits for the replacement draw.
   if (dora_after_discard_) dora_before_draw_ = true;
   events_.emplace_back(std::in_place_type<event::Kakan>, kakan);
@@ -117,6 +122,7 @@ std::expected<void, ConversionError> HandWriter::kakan(const event::Kakan& kakan
 }
 
 std::expected<void, ConversionError> HandWriter::ankan(const event::Ankan& ankan) {
+  tally_.kan(ankan.actor, false);
   if (dora_after_discard_) {
     if (auto dora = new_dora(); !dora) return dora;
     dora_after_discard_ = false;
@@ -127,10 +133,15 @@ std::expected<void, ConversionError> HandWriter::ankan(const event::Ankan& ankan
   return {};
 }
 
-void HandWriter::finish() {
+std::expected<void, ConversionError> HandWriter::finish() {
   const std::vector<Tile>& ura_indicators = hand_.ura_indicators;
   if (const auto* draw = std::get_if<Draw>(&hand_.result)) {
-    if (draw->four_riichi && riichi_pending_) {
+    if (const auto reason = tally_.impossible(draw->kind)) {
+      ConversionError error = ConversionError::of(ConversionErrorKind::ImpossibleDraw, hand_.id);
+      error.text = *reason;
+      return std::unexpected(std::move(error));
+    }
+    if (draw->kind == DrawKind::FourRiichi && riichi_pending_) {
       events_.emplace_back(std::in_place_type<event::ReachAccepted>, event::ReachAccepted{.actor = declarer_});
     }
     events_.emplace_back(std::in_place_type<event::Ryukyoku>, event::Ryukyoku{.deltas = draw->deltas});
@@ -145,6 +156,7 @@ void HandWriter::finish() {
     }
   }
   events_.emplace_back(std::in_place_type<event::EndKyoku>);
+  return {};
 }
 
 }  // namespace kiroku::conv

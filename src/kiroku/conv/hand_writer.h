@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "kiroku/conv/draw_rules.h"
 #include "kiroku/conversion_error.h"
 #include "kiroku/event.h"
 #include "kiroku/prepared_game.h"
@@ -56,13 +57,14 @@ class HandWriter {
   [[nodiscard]] std::expected<void, ConversionError> kakan(const event::Kakan& kakan);
   [[nodiscard]] std::expected<void, ConversionError> ankan(const event::Ankan& ankan);
 
-  // The hand is over with its result.  A four-riichi draw
-  // (Draw::four_riichi) comes after the fourth declaration was accepted:
-  // Tenhou takes its stick and carries all four into the next hand.  Then
-  // one "hora" per win (each with the hand's ura indicators) or the
-  // "ryukyoku", then "end_kyoku".  The deltas are the log's, written as
-  // they are; nothing is checked or computed.
-  void finish();
+  // The hand is over with its result.  A draw its play could not bring
+  // about fails with ImpossibleDraw (see draw_rules.h).  A four-riichi draw
+  // comes after the fourth declaration was accepted: Tenhou takes its stick
+  // and carries all four into the next hand.  Then one "hora" per win (each
+  // with the hand's ura indicators) or the "ryukyoku", then "end_kyoku".
+  // The deltas are the log's, written as they are; nothing of them is
+  // checked or computed.
+  [[nodiscard]] std::expected<void, ConversionError> finish();
 
  private:
   enum class After : std::uint8_t { Nothing, Kakan, Ankan };
@@ -87,6 +89,7 @@ class HandWriter {
   bool riichi_pending_ = false;      // "reach_accepted" is still to come
   event::Seat declarer_ = 0;         // of the pending riichi
   After after_ = After::Nothing;     // the last discard step was a kan
+  PlayTally tally_;
 };
 
 // Inline: both walks call these for nearly every step of play.
@@ -94,6 +97,7 @@ class HandWriter {
 inline std::expected<void, ConversionError> HandWriter::tsumo(event::Tsumo tsumo) {
   // Most draws follow a plain discard and owe nothing; the others take the
   // call out of line, which keeps this small enough for the walks to inline.
+  tally_.draw(tsumo.actor);
   if (replacement_due_ || riichi_pending_ || dora_before_draw_ || after_ != After::Nothing) return owed_tsumo(tsumo);
   events_.emplace_back(std::in_place_type<event::Tsumo>, tsumo);
   return {};
@@ -106,6 +110,7 @@ inline std::expected<void, ConversionError> HandWriter::dahai(event::Dahai dahai
   }
   events_.emplace_back(std::in_place_type<event::Dahai>, dahai);
   riichi_pending_ = false;
+  tally_.discard(dahai.pai, false, dahai.actor);
   return {};
 }
 

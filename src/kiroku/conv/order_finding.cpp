@@ -72,8 +72,7 @@ class HandWalk {
       if (!end) return std::unexpected(std::move(end.error()));
       if (*end == StepEnd::HandOver) break;
     }
-    writer_.finish();
-    return {};
+    return writer_.finish();
   }
 
  private:

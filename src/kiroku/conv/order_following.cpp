@@ -44,8 +44,7 @@ class PlayWalk {
       if (auto stepped = take(step); !stepped) return stepped;
     }
     if (phase_ != Phase::Won && phase_ != Phase::Over) return fail(ConversionErrorKind::HandNotFinished, actor_);
-    writer_.finish();
-    return {};
+    return writer_.finish();
   }
 
  private:

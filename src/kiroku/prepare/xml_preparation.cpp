@@ -14,6 +14,19 @@ namespace {
 
 using event::Seat;
 
+DrawKind draw_kind_of(XmlDrawEnd::Kind kind) noexcept {
+  switch (kind) {
+    case XmlDrawEnd::Kind::Exhaustive: return DrawKind::Exhaustive;
+    case XmlDrawEnd::Kind::NineTerminals: return DrawKind::NineTerminals;
+    case XmlDrawEnd::Kind::FourRiichi: return DrawKind::FourRiichi;
+    case XmlDrawEnd::Kind::TripleRon: return DrawKind::TripleRon;
+    case XmlDrawEnd::Kind::FourKans: return DrawKind::FourKans;
+    case XmlDrawEnd::Kind::FourWinds: return DrawKind::FourWinds;
+    case XmlDrawEnd::Kind::NagashiMangan: return DrawKind::NagashiMangan;
+  }
+  return DrawKind::Other;
+}
+
 class HandPreparation {
  public:
   HandPreparation(const XmlHand& hand, bool red_fives) noexcept : hand_(hand), red_fives_(red_fives) {}
@@ -78,7 +91,7 @@ class HandPreparation {
     const bool aborted =
         std::ranges::any_of(hand_.steps, [](const XmlStep& step) { return step.kind == XmlStep::Kind::Abort; });
     if (aborted) {
-      return Draw{.deltas = hand_.draw_end.deltas, .four_riichi = hand_.draw_end.kind == XmlDrawEnd::Kind::FourRiichi};
+      return Draw{.deltas = hand_.draw_end.deltas, .kind = draw_kind_of(hand_.draw_end.kind)};
     }
     std::vector<Win> wins;
     wins.reserve(hand_.wins.size());

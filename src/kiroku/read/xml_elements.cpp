@@ -288,8 +288,8 @@ bool XmlRecord::read_meld(const XmlElement& element, XmlHand& hand) {
   std::uint16_t code = 0;
   if (!read_seat(element, "who", seat)) return false;
   if (!read_number<std::uint16_t>(element, "m", std::numeric_limits<std::uint16_t>::max(), code)) return false;
-  hand.steps.push_back(XmlStep{
-      .kind = XmlStep::Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand.call_codes.size())});
+  hand.steps.push_back(
+      XmlStep{.kind = XmlStep::Kind::Meld, .seat = seat, .index = static_cast<std::uint32_t>(hand.call_codes.size())});
   hand.call_codes.push_back(code);
   return true;
 }
@@ -299,8 +299,8 @@ bool XmlRecord::read_riichi(const XmlElement& element, XmlHand& hand) {
   std::uint8_t step = 0;
   if (!read_seat(element, "who", seat) || !read_number<std::uint8_t>(element, "step", 2, step)) return false;
   if (step == 0) return fail_attribute(element, "step", "is not 1 or 2");
-  hand.steps.push_back(XmlStep{
-      .kind = step == 1 ? XmlStep::Kind::RiichiDeclared : XmlStep::Kind::RiichiAccepted, .seat = seat});
+  hand.steps.push_back(
+      XmlStep{.kind = step == 1 ? XmlStep::Kind::RiichiDeclared : XmlStep::Kind::RiichiAccepted, .seat = seat});
   return true;
 }
 
@@ -392,7 +392,8 @@ bool XmlRecord::read_draw(const XmlElement& element, XmlHand& hand) {
     if (!known) return fail_attribute(element, "type", "names no kind of drawn hand");
   }
   if (!read_score_changes(element, end.deltas)) return false;
-  for (std::size_t seat = 0; seat < kSeatCount; ++seat) end.hands_shown[seat] = element.attribute(kHandAttributes[seat]).has_value();
+  for (std::size_t seat = 0; seat < kSeatCount; ++seat)
+    end.hands_shown[seat] = element.attribute(kHandAttributes[seat]).has_value();
   if (!read_final_scores(element, hand)) return false;
   hand.draw_end = end;
   hand.steps.push_back(XmlStep{.kind = XmlStep::Kind::Abort});

@@ -24,9 +24,7 @@ constexpr std::array<std::string_view, 3> kDeclarations = {
 
 bool is_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool is_name_start(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool is_name_char(char c) noexcept {
-  return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+bool is_name_char(char c) noexcept { return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
 std::size_t skip_space(std::string_view text, std::size_t at) noexcept {
   while (at < text.size() && is_space(text[at])) ++at;
@@ -38,7 +36,9 @@ std::size_t skip_space(std::string_view text, std::size_t at) noexcept {
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
 constexpr std::uint64_t has_zero(std::uint64_t x) noexcept { return (x - kOnes) & ~x & kHighs; }
-constexpr std::uint64_t has_byte(std::uint64_t word, std::uint8_t byte) noexcept { return has_zero(word ^ (kOnes * byte)); }
+constexpr std::uint64_t has_byte(std::uint64_t word, std::uint8_t byte) noexcept {
+  return has_zero(word ^ (kOnes * byte));
+}
 constexpr std::uint64_t has_below(std::uint64_t word, std::uint8_t limit) noexcept {
   return (word - kOnes * limit) & ~word & kHighs;
 }

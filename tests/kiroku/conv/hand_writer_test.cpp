@@ -17,7 +17,7 @@ using testing::tile;
 using Lines = std::vector<std::string>;
 
 // What HandWriter::finish appends for the result of `hand`.
-void finish(const PreparedHand& hand, std::vector<Event>& events) { HandWriter(hand, events).finish(); }
+void finish(const PreparedHand& hand, std::vector<Event>& events) { EXPECT_TRUE(HandWriter(hand, events).finish()); }
 
 // --- Where the writer places what no record holds --------------------------
 
@@ -65,7 +65,7 @@ Lines written(const PreparedHand& hand, const std::vector<Event>& steps) {
         steps[i]);
     EXPECT_TRUE(told) << "step " << i << ": " << describe(told.error());
   }
-  writer.finish();
+  EXPECT_TRUE(writer.finish());
   return play_of(events);
 }
 
@@ -76,7 +76,7 @@ TEST(hand_writer_test, places_acceptances_and_kan_doras_by_its_rules) {
   const PreparedHand draw = HandBuilder().dora({41, 42, 43});
   const PreparedHand four_riichi_draw = [&] {
     PreparedHand hand = draw;
-    hand.result = Draw{.deltas = {}, .four_riichi = true};
+    hand.result = Draw{.deltas = {}, .kind = DrawKind::FourRiichi};
     return hand;
   }();
   const PreparedHand won = HandBuilder().dora({41, 42, 43}).win(2, 0);
@@ -103,8 +103,11 @@ TEST(hand_writer_test, places_acceptances_and_kan_doras_by_its_rules) {
        {"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "hora 2 from 0"}},
       {"riichi: accepted before the four-riichi draw it brings",
        four_riichi_draw,
-       {tsumo(3, 14), reach(3), dahai(3, 14, true)},
-       {"tsumo 3 4m", "reach 3", "dahai 3 4m tsumogiri", "reach_accepted 3", "ryukyoku"}},
+       {tsumo(0, 11), reach(0), dahai(0, 11, true), tsumo(1, 12), reach(1), dahai(1, 12, true), tsumo(2, 13), reach(2),
+        dahai(2, 13, true), tsumo(3, 14), reach(3), dahai(3, 14, true)},
+       {"tsumo 0 1m", "reach 0", "dahai 0 1m tsumogiri", "reach_accepted 0", "tsumo 1 2m", "reach 1",
+        "dahai 1 2m tsumogiri", "reach_accepted 1", "tsumo 2 3m", "reach 2", "dahai 2 3m tsumogiri", "reach_accepted 2",
+        "tsumo 3 4m", "reach 3", "dahai 3 4m tsumogiri", "reach_accepted 3", "ryukyoku"}},
       {"riichi: any other draw on its tile leaves it unaccepted",
        draw,
        {tsumo(3, 14), reach(3), dahai(3, 14, true)},

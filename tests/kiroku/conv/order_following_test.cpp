@@ -136,7 +136,7 @@ TEST(order_following_test, an_added_kan_lists_the_pons_tiles_with_the_claimed_on
   hand.draw(0, 105).discard(0, 105).draw(1, 106).discard(1, 106).draw(2, 107).discard(2, 107).draw(3, 108);
   hand.discard(3, 108).draw(0, 109).discard(0, 109).draw(1, 110).discard(1, 110);
   hand.draw(2, 111).meld(2, kKakan1pAdding36);
-  const auto texts = hand.draw(2, 112).discard(2, 112).abort(XmlDrawEnd::Kind::Exhaustive).texts();
+  const auto texts = hand.draw(2, 112).discard(2, 112).win(3, 2).texts();
   const auto kakan = std::find_if(texts.begin(), texts.end(), [](const auto& t) { return t.find("kakan") != t.npos; });
   ASSERT_NE(kakan, texts.end());
   EXPECT_EQ(*kakan, R"({"type":"kakan","actor":2,"pai":"1p","consumed":["1p","1p","1p"]})");

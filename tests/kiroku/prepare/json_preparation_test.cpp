@@ -128,15 +128,17 @@ TEST(json_preparation_test, reduces_draws) {
   using Items = std::vector<ResultItem>;
   const Scores tenpai = {1500, -1500, 1500, -1500};
   const std::string exhaustive = "\xE6\xB5\x81\xE5\xB1\x80";  // 流局
-  EXPECT_EQ(reduce_hand_result(Items{exhaustive, tenpai}), HandResult(Draw{tenpai}));
-  EXPECT_EQ(reduce_hand_result(Items{exhaustive}), HandResult(Draw{}));
-  EXPECT_EQ(reduce_hand_result(Items{exhaustive, std::vector{number(1)}, tenpai}), HandResult(Draw{}));
+  EXPECT_EQ(reduce_hand_result(Items{exhaustive, tenpai}), HandResult(Draw{tenpai, DrawKind::Exhaustive}));
+  EXPECT_EQ(reduce_hand_result(Items{exhaustive}), HandResult(Draw{{}, DrawKind::Exhaustive}));
+  EXPECT_EQ(reduce_hand_result(Items{exhaustive, std::vector{number(1)}, tenpai}),
+            HandResult(Draw{{}, DrawKind::Exhaustive}));
   EXPECT_EQ(reduce_hand_result(Items{}), HandResult(Draw{}));
   EXPECT_EQ(reduce_hand_result(Items{tenpai, exhaustive}), HandResult(Draw{}));
 
-  // Only the exact label marks the four-riichi draw, whose last riichi stands.
+  // Each label names its kind of draw, exactly: another is a draw of no
+  // known kind.
   const std::string four_riichi = "\xE5\x9B\x9B\xE5\xAE\xB6\xE7\xAB\x8B\xE7\x9B\xB4";  // 四家立直
-  EXPECT_EQ(reduce_hand_result(Items{four_riichi}), HandResult(Draw{.deltas = {}, .four_riichi = true}));
+  EXPECT_EQ(reduce_hand_result(Items{four_riichi}), HandResult(Draw{.deltas = {}, .kind = DrawKind::FourRiichi}));
   EXPECT_EQ(reduce_hand_result(Items{four_riichi + " "}), HandResult(Draw{}));
   EXPECT_EQ(reduce_hand_result(Items{four_riichi.substr(0, 9)}), HandResult(Draw{}));
 }

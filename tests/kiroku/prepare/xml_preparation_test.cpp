@@ -117,7 +117,7 @@ TEST(xml_preparation_test, results_are_the_wins_in_order_or_the_draw) {
   hand.draw_end.kind = XmlDrawEnd::Kind::FourRiichi;
   hand.draw_end.deltas = {1, 2, 3, 4};
   ASSERT_TRUE(prepare_xml_hand(hand, 0, true, prepared));
-  EXPECT_EQ(prepared.result, HandResult(Draw{.deltas = {1, 2, 3, 4}, .four_riichi = true}));
+  EXPECT_EQ(prepared.result, HandResult(Draw{.deltas = {1, 2, 3, 4}, .kind = DrawKind::FourRiichi}));
 }
 
 }  // namespace
