@@ -60,9 +60,9 @@ class PlayTally {
   std::uint16_t draws_ = 0;  // from the wall, replacement draws among them
   std::array<std::uint8_t, kSeatCount> draws_by_seat_{};
   std::uint16_t discards_ = 0;
-  Tile first_tile_;                   // of the first discard
+  Tile first_tile_;                     // of the first discard
   std::uint8_t first_tiles_alike_ = 0;  // discards among the first four of that tile
-  std::uint8_t melds_ = 0;            // calls and kans of every seat
+  std::uint8_t melds_ = 0;              // calls and kans of every seat
   std::uint8_t kans_ = 0;
   std::uint8_t kan_seats_ = 0;     // bit s: seat s made a kan
   std::uint8_t riichi_seats_ = 0;  // bit s: seat s declared riichi

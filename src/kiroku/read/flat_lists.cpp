@@ -17,14 +17,6 @@ namespace kiroku::detail {
 
 namespace {
 
-// Bit c is set for the JSON whitespace bytes: space, tab, LF and CR.
-constexpr std::uint64_t kJsonSpaceMask =
-    (std::uint64_t{1} << ' ') | (std::uint64_t{1} << '\t') | (std::uint64_t{1} << '\n') | (std::uint64_t{1} << '\r');
-
-constexpr bool is_json_space(char c) noexcept {
-  return static_cast<unsigned char>(c) <= ' ' && ((kJsonSpaceMask >> static_cast<unsigned char>(c)) & 1) != 0;
-}
-
 // Whitespace, of which an indented log has runs of spaces after each line
 // break: a third of its bytes, or most of them with one value per line.
 // The runs go eight at a time; the padding after the text makes the 8-byte

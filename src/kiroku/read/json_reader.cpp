@@ -12,7 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "kiroku/io/utf8.h"
 #include "kiroku/read/json_keys.h"
+
 #include "kiroku/read/json_reader_detail.h"
 #include "kiroku/tile.h"
 #include "kiroku/tile_code.h"
@@ -445,16 +447,12 @@ bool RecordReader::read_rule(od::value& value, Rule& out) {
                             [&](std::size_t index, od::value& field) { return read_rule_field(index, field, out); });
 }
 
-bool RecordReader::read_json_log_field(std::size_t index, od::value& value, JsonLog& out) {
+bool RecordReader::read_game_field(std::size_t index, od::value& value, JsonGame& out) {
   const auto read_text = [&](od::value& element, std::string& text) { return read_string(element, text); };
   const auto read_texts = [&](od::value& list, std::vector<std::string>& texts) {
     return read_list(list, texts, read_text);
   };
   switch (index) {
-    case 0:
-      out.log.reserve(16);
-      return read_list(value, out.log,
-                       [&](od::value& element, JsonHand& hand) { return read_hand(element, kHandLevel, hand); });
     case 1:
       return read_exactly(value, kSeatCount, "an array of length 4", "an array of length 4",
                           [&](od::value& element, std::size_t i) { return read_string(element, out.name[i]); });
@@ -471,110 +469,266 @@ bool RecordReader::read_json_log_field(std::size_t index, od::value& value, Json
   }
 }
 
-bool RecordReader::read_json_log_object(od::value& value, JsonLog& out) {
-  std::array<bool, kJsonLogKeys.size()> seen{};
-  if (!read_record_object(value, kJsonLogKeys, seen, [&](std::size_t index, od::value& field) {
-        return read_json_log_field(index, field, out);
-      })) {
+// ---------------------------------------------------------------------------
+// The document, a member and a hand entry at a time
+
+od::parser& RecordReader::parser_for(std::size_t size) {
+  // A parser's buffers grow with the longest text it has read.  One parser
+  // per thread keeps them for game-sized pieces; a larger piece gets a
+  // parser of its own, so that its buffers go with it rather than staying
+  // with the thread.
+  constexpr std::size_t kLargestReusedCapacity = std::size_t{1} << 20;
+  if (size <= kLargestReusedCapacity) return parser_;
+  return large_parser_.emplace();
+}
+
+// Reads the value at [begin, end) of the text, found by the outline, as a
+// document of its own: `read` gets its root.  A scalar is read as the one
+// element of an array around it (a document's scalar root is no value).
+template <typename Read>
+bool RecordReader::read_piece(std::size_t begin, std::size_t end, Read read) {
+  const std::size_t size = end - begin;
+  od::parser& parser = parser_for(size);
+  const auto released = [&](bool ok) {
+    large_parser_.reset();
+    return ok;
+  };
+  if (text_[begin] == '[' || text_[begin] == '{') {
+    od::document doc;
+    // The text's padding lies past its end, so there is room after any piece.
+    if (const error_code e = parser.iterate(text_.data() + begin, size, capacity_ - begin).get(doc)) {
+      return released(fail_json(e));
+    }
+    od::value root;
+    if (const error_code e = doc.get_value().get(root)) return released(fail_json(e));
+    return released(read(root));
+  }
+  std::string wrapped;
+  wrapped.reserve(size + 2);
+  wrapped += '[';
+  wrapped += text_.substr(begin, size);
+  wrapped += ']';
+  const simdjson::padded_string padded(wrapped);
+  od::document doc;
+  if (const error_code e = parser.iterate(padded).get(doc)) return released(fail_json(e));
+  od::array array;
+  if (const error_code e = doc.get_array().get(array)) return released(fail_json(e));
+  od::array_iterator it;
+  if (const error_code e = array.begin().get(it)) return released(fail_json(e));
+  Elements elements(it);
+  od::value element;
+  bool has = false;
+  if (const error_code e = elements.next(element, has)) return released(fail_json(e));
+  if (!has) return released(fail_syntax("expected value"));
+  return released(read(element));
+}
+
+bool RecordReader::skip_piece(std::size_t begin, std::size_t end) {
+  return read_piece(begin, end, [&](od::value& value) { return skip_value(value); });
+}
+
+// The end of the value at `at` (after whitespace), or a failure.
+bool RecordReader::find_value(std::size_t& at, std::size_t& end, ElementEnds* elements) {
+  at = skip_json_space(text_, at);
+  if (at >= text_.size()) return fail_syntax("EOF while parsing a value");
+  end = json_value_end(text_, at, elements);
+  if (end == kUnclosedString) return fail_json(simdjson::UNCLOSED_STRING);
+  if (end == kNoEnd) return fail_syntax(text_[at] == '{' ? "EOF while parsing an object" : "EOF while parsing a list");
+  if (end == at) return fail_syntax("expected value");
+  return true;
+}
+
+// What comes after a value in a container: `,` (then `at` is past it) or
+// the container's closing byte (`closed`).
+bool RecordReader::after_value(std::size_t& at, char closing, bool& closed) {
+  at = skip_json_space(text_, at);
+  if (at < text_.size() && text_[at] == ',') {
+    ++at;
+    closed = false;
+    return true;
+  }
+  if (at < text_.size() && text_[at] == closing) {
+    ++at;
+    closed = true;
+    return true;
+  }
+  return fail_syntax(at >= text_.size() ? "EOF while parsing a list" : "expected `,` or the end of the list");
+}
+
+// A member's key: its text unescaped (through the parser where it holds an
+// escape), as the record's keys are compared.
+bool RecordReader::read_key(std::size_t& at, std::string& key) {
+  at = skip_json_space(text_, at);
+  if (at >= text_.size()) return fail_syntax("EOF while parsing an object");
+  if (text_[at] != '"') return fail_syntax("key must be a string");
+  const std::size_t end = json_string_end(text_, at);
+  if (end == kNoEnd) return fail_json(simdjson::UNCLOSED_STRING);
+  const std::string_view raw = text_.substr(at + 1, end - at - 2);
+  const bool plain = raw.find('\\') == std::string_view::npos &&
+                     std::ranges::none_of(raw, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (plain) {
+    if (!is_valid_utf8(raw)) return fail_json(simdjson::UTF8_ERROR);
+    key.assign(raw);
+  } else if (!read_piece(at, end, [&](od::value& value) { return read_string(value, key); })) {
     return false;
+  }
+  at = skip_json_space(text_, end);
+  if (at >= text_.size() || text_[at] != ':') return fail_syntax("expected `:`");
+  ++at;
+  return true;
+}
+
+bool RecordReader::read_member(std::size_t index, std::size_t begin, std::size_t end, JsonGame& out) {
+  if (index == 0) {
+    // The hand list is read later, an entry at a time; only its kind now.
+    hands_begin_ = begin;
+    hands_end_ = end;
+    hands_found_ = text_[begin] == '[';
+    if (hands_found_) return true;
+    return read_piece(begin, end, [&](od::value& value) {
+      od::array_iterator it;
+      return open_array(value, "a sequence", it);
+    });
+  }
+  return read_piece(begin, end, [&](od::value& value) { return read_game_field(index, value, out); });
+}
+
+bool RecordReader::read_game_object(std::size_t at, JsonGame& out) {
+  std::array<bool, kJsonLogKeys.size()> seen{};
+  std::string key;
+  ++at;
+  if (text_[skip_json_space(text_, at)] != '}') {
+    for (bool closed = false; !closed;) {
+      if (!read_key(at, key)) return false;
+      const int index = key_index(kJsonLogKeys, key);
+      std::size_t end = 0;
+      if (!find_value(at, end, index == 0 ? &hand_ends_ : nullptr)) return false;
+      if (index < 0) {
+        if (!skip_piece(at, end)) return false;
+      } else {
+        const auto field = static_cast<std::size_t>(index);
+        // Refused before its value is read, even a malformed one.
+        if (seen[field]) return fail("duplicate field `" + key + "`");
+        seen[field] = true;
+        if (!read_member(field, at, end, out)) return false;
+      }
+      at = end;
+      if (!after_value(at, '}', closed)) return false;
+    }
+  } else {
+    at = skip_json_space(text_, at) + 1;
   }
   // Settled in declaration order: `log`, `name` and `rule` are required;
   // the optional fields are already absent.
   for (std::size_t i = 0; i < 3; ++i) {
     if (!seen[i]) return fail("missing field `" + std::string(kJsonLogKeys[i]) + "`");
   }
+  return check_document_end(at);
+}
+
+bool RecordReader::read_game_array(std::size_t at, JsonGame& out) {
+  constexpr std::string_view kLengthText = "struct RawLog with 8 elements";
+  std::size_t count = 0;
+  ++at;
+  if (text_[skip_json_space(text_, at)] != ']') {
+    for (bool closed = false; !closed; ++count) {
+      std::size_t end = 0;
+      if (!find_value(at, end, count == 0 ? &hand_ends_ : nullptr)) return false;
+      // An extra element is never looked at: a malformed one fails the same way.
+      if (count == kJsonLogKeys.size()) return fail_extra_element(kLengthText);
+      if (!read_member(count, at, end, out)) return false;
+      at = end;
+      if (!after_value(at, ']', closed)) return false;
+    }
+  } else {
+    at = skip_json_space(text_, at) + 1;
+  }
+  if (count < kJsonLogKeys.size()) return fail(invalid_length_message(count, kLengthText));
+  return check_document_end(at);
+}
+
+bool RecordReader::check_document_end(std::size_t at) {
+  if (skip_json_space(text_, at) != text_.size()) return fail_syntax("trailing characters after the document");
   return true;
 }
 
-bool RecordReader::read_json_log_array(od::value& value, JsonLog& out) {
-  return read_exactly(value, kJsonLogKeys.size(), "struct RawLog", "struct RawLog with 8 elements",
-                      [&](od::value& element, std::size_t i) { return read_json_log_field(i, element, out); });
-}
-
-// A document that is not an array or object is refused by its kind; the
-// kind is found by reading the first value alone, so that text after it
-// does not hide the complaint.
-bool RecordReader::describe_root_scalar(od::document& doc) {
-  std::string_view token;
-  if (const error_code e = doc.raw_json_token().get(token)) return fail_json(e);
-  const simdjson::padded_string wrapped("[" + std::string(token) + "]");
-  od::document inner;
-  if (const error_code e = parser_.iterate(wrapped).get(inner)) return fail_json(e);
-  od::array array;
-  if (const error_code e = inner.get_array().get(array)) return fail_json(e);
-  od::array_iterator it;
-  if (const error_code e = array.begin().get(it)) return fail_json(e);
-  Elements elements(it);
-  od::value element;
-  bool has = false;
-  if (const error_code e = elements.next(element, has)) return fail_json(e);
-  if (!has) return fail_syntax("expected value");
-  return fail_type(element, "struct RawLog");
-}
-
-bool RecordReader::read_document(od::document& doc, JsonLog& out) {
-  od::json_type type{};
-  if (const error_code e = doc.type().get(type)) return fail_json(e);
-  if (type != od::json_type::object && type != od::json_type::array) return describe_root_scalar(doc);
-
-  // The root is read as a plain value rather than through the document's
-  // own object/array entry points: those first check the text's last
-  // character, which would report trailing text before a fault inside the
-  // document.  Running past the end instead meets the zeroed padding, which
-  // no JSON token starts with.
-  od::value root;
-  if (const error_code e = doc.get_value().get(root)) return fail_json(e);
-  const bool ok = type == od::json_type::object ? read_json_log_object(root, out) : read_json_log_array(root, out);
-  if (!ok) return false;
-
-  const char* rest = nullptr;
-  const error_code at_end = doc.current_location().get(rest);
-  if (at_end != simdjson::OUT_OF_BOUNDS) return fail_syntax("trailing characters after the document");
-  return true;
-}
-
-std::expected<JsonLog, ReadError> RecordReader::read(const PaddedText& text) {
-  const std::string_view view = text.view();
-  const std::size_t start = view.find_first_not_of(" \t\n\r");
-  if (start == std::string_view::npos) return std::unexpected(ReadError{"malformed JSON: EOF while parsing a value"});
-  const char first = view[start];
-  const bool value_start = first == '{' || first == '[' || first == '"' || first == '-' ||
-                           (first >= '0' && first <= '9') || first == 't' || first == 'f' || first == 'n';
-  // Covers a byte-order mark, which is not whitespace.
-  if (!value_start) return std::unexpected(ReadError{"malformed JSON: expected value"});
-
+bool RecordReader::open(const PaddedText& text, JsonGame& out) {
+  text_ = text.view();
+  capacity_ = text.size() + PaddedText::kPadding;
   flat_.reserve(64);
   tile_scratch_.reserve(8);
   action_scratch_.reserve(64);
-  od::document doc;
-  if (const error_code e = parser_.iterate(text.data(), text.size(), text.size() + PaddedText::kPadding).get(doc)) {
-    fail_json(e);
-    return std::unexpected(ReadError{std::move(error_)});
+  const std::size_t start = skip_json_space(text_, 0);
+  if (start == text_.size()) return fail_syntax("EOF while parsing a value");
+  const char first = text_[start];
+  if (first == '{' || first == '[') {
+    const bool read = first == '{' ? read_game_object(start, out) : read_game_array(start, out);
+    if (read || !hands_found_) return read;
+    return fail_after_hands();
   }
-  JsonLog log;
-  if (!read_document(doc, log)) return std::unexpected(ReadError{std::move(error_)});
-  return log;
+  const bool value_start =
+      first == '"' || first == '-' || (first >= '0' && first <= '9') || first == 't' || first == 'f' || first == 'n';
+  // Covers a byte-order mark, which is not whitespace.
+  if (!value_start) return fail_syntax("expected value");
+  // A document that is not an array or object is refused by its kind; the
+  // kind is found by reading the first value alone, so that text after it
+  // does not hide the complaint.
+  std::size_t at = start;
+  std::size_t end = 0;
+  if (!find_value(at, end)) return false;
+  return read_piece(at, end, [&](od::value& value) { return fail_type(value, "struct RawLog"); });
+}
+
+// A failure found past the hand list is the document's only if every hand
+// reads: failures are reported in the order of the text.
+bool RecordReader::fail_after_hands() {
+  std::string later = std::move(error_);
+  JsonHand hand;
+  for (bool has = true; has;) {
+    if (!next_hand(hand, has)) return false;
+  }
+  return fail(std::move(later));
+}
+
+bool RecordReader::next_hand(JsonHand& out, bool& has) {
+  if (hands_at_ == 0) hands_at_ = hands_begin_ + 1;  // past the list's opening bracket
+  has = false;
+  std::size_t at = skip_json_space(text_, hands_at_);
+  if (hands_done_ || (at < hands_end_ && text_[at] == ']' && hands_read_ == 0)) {
+    hands_done_ = true;
+    return true;
+  }
+  // The entry's end, noted when the list's end was found, or found now.
+  while (hand_ends_read_ < hand_ends_.count && hand_ends_.ends[hand_ends_read_] <= at) ++hand_ends_read_;
+  std::size_t end = 0;
+  if (hand_ends_read_ < hand_ends_.count && (text_[at] == '[' || text_[at] == '{')) {
+    end = hand_ends_.ends[hand_ends_read_++];
+  } else if (!find_value(at, end)) {
+    return false;
+  }
+  // No game's hand is this long; a longer entry is refused before the
+  // memory of reading it is taken.
+  if (end - at > kMaxHandEntryBytes) {
+    return fail("a hand entry of " + std::to_string(end - at) + " bytes, more than any game's (at most " +
+                std::to_string(kMaxHandEntryBytes >> 20) + " MiB)");
+  }
+  out.result.clear();
+  if (!read_piece(at, end, [&](od::value& value) { return read_hand(value, kHandLevel, out); })) return false;
+  ++hands_read_;
+  bool closed = false;
+  hands_at_ = end;
+  if (!after_value(hands_at_, ']', closed)) return false;
+  hands_done_ = closed;
+  has = true;
+  return true;
 }
 
 }  // namespace detail
 
-std::expected<JsonLog, ReadError> read_json_log(const PaddedText& text) {
-  // A parser's buffers grow with the longest text it has read.  One parser
-  // per thread keeps them between calls for game-sized texts; a larger text
-  // gets a parser of its own, so that its buffers go with it rather than
-  // staying with the thread (a 200 MB log leaves about as much behind).
-  constexpr std::size_t kLargestReusedCapacity = std::size_t{1} << 20;
-  if (text.size() > kLargestReusedCapacity) {
-    detail::od::parser parser;
-    return detail::RecordReader(parser).read(text);
-  }
-  thread_local detail::od::parser reused_parser;
-  return detail::RecordReader(reused_parser).read(text);
-}
-
 struct JsonReader::State {
-  JsonLog log;
-  std::size_t next = 0;
+  explicit State(detail::od::parser& parser) : reader(parser) {}
+  detail::RecordReader reader;
+  JsonGame game;
 };
 
 JsonReader::JsonReader(std::unique_ptr<State> state) noexcept : state_(std::move(state)) {}
@@ -583,17 +737,33 @@ JsonReader& JsonReader::operator=(JsonReader&&) noexcept = default;
 JsonReader::~JsonReader() = default;
 
 std::expected<JsonReader, ReadError> JsonReader::open(const PaddedText& text) {
-  auto log = read_json_log(text);
-  if (!log) return std::unexpected(std::move(log.error()));
-  return JsonReader(std::make_unique<State>(State{.log = std::move(*log), .next = 0}));
+  thread_local detail::od::parser reused_parser;
+  auto state = std::make_unique<State>(reused_parser);
+  if (!state->reader.open(text, state->game)) return std::unexpected(ReadError{state->reader.take_error()});
+  return JsonReader(std::move(state));
 }
 
-JsonGame& JsonReader::game() noexcept { return state_->log; }
+JsonGame& JsonReader::game() noexcept { return state_->game; }
 
 std::expected<bool, ReadError> JsonReader::next_hand(JsonHand& hand) {
-  if (state_->next == state_->log.log.size()) return false;
-  hand = std::move(state_->log.log[state_->next++]);
-  return true;
+  bool has = false;
+  if (!state_->reader.next_hand(hand, has)) return std::unexpected(ReadError{state_->reader.take_error()});
+  return has;
+}
+
+std::expected<JsonLog, ReadError> read_json_log(const PaddedText& text) {
+  auto reader = JsonReader::open(text);
+  if (!reader) return std::unexpected(std::move(reader.error()));
+  JsonLog log;
+  static_cast<JsonGame&>(log) = std::move(reader->game());
+  log.log.reserve(16);
+  for (;;) {
+    auto more = reader->next_hand(log.log.emplace_back());
+    if (!more) return std::unexpected(std::move(more.error()));
+    if (!*more) break;
+  }
+  log.log.pop_back();
+  return log;
 }
 
 }  // namespace kiroku

@@ -16,6 +16,7 @@
 
 #include "kiroku/json_log.h"
 #include "kiroku/json_value.h"
+#include "kiroku/read/json_outline.h"
 #include "kiroku/read/json_reader.h"
 #include "kiroku/read/read_messages.h"
 
@@ -31,6 +32,10 @@ constexpr int kMaxNesting = 128;
 
 // A hand entry sits in the hand list of the document: level 3.
 constexpr int kHandLevel = 3;
+
+// No game's hand entry is longer: a real one has a few kilobytes.  A longer
+// one is refused before the memory of reading it is taken.
+constexpr std::size_t kMaxHandEntryBytes = std::size_t{1} << 20;
 
 constexpr std::string_view kNoActionItem = "data did not match any variant of untagged enum ActionItem";
 constexpr std::string_view kNoResultItem = "data did not match any variant of untagged enum ResultItem";
@@ -146,7 +151,13 @@ class RecordReader {
  public:
   explicit RecordReader(od::parser& parser) : parser_(parser) {}
 
-  std::expected<JsonLog, ReadError> read(const PaddedText& text);
+  // Reads every member of the document `text` but its hand list into `out`,
+  // and finds the hand list.  `text` must outlive the reader.
+  bool open(const PaddedText& text, JsonGame& out);
+  // Reads the next entry of the hand list into `out`: `has` false after
+  // the last.
+  bool next_hand(JsonHand& out, bool& has);
+  std::string take_error() { return std::move(error_); }
 
  private:
   // --- failure --------------------------------------------------------
@@ -208,10 +219,7 @@ class RecordReader {
   template <std::size_t N, typename ReadField>
   bool read_record_object(od::value& value, const std::array<std::string_view, N>& keys, std::array<bool, N>& seen,
                           ReadField read_field);
-  bool read_document(od::document& doc, JsonLog& out);
-  bool read_json_log_object(od::value& value, JsonLog& out);
-  bool read_json_log_array(od::value& value, JsonLog& out);
-  bool read_json_log_field(std::size_t index, od::value& value, JsonLog& out);
+  bool read_game_field(std::size_t index, od::value& value, JsonGame& out);
   bool read_rule(od::value& value, Rule& out);
   bool read_rule_field(std::size_t index, od::value& value, Rule& out);
   bool read_hand(od::value& value, int level, JsonHand& out);
@@ -219,9 +227,33 @@ class RecordReader {
   bool read_action_item(od::value& value, int level, ActionItem& out);
   bool read_result_item(od::value& value, int level, ResultItem& out);
   bool read_result_array(od::value& value, int level, ResultItem& out);
-  bool describe_root_scalar(od::document& doc);
+
+  // --- the document, a member and a hand entry at a time --------------
+  od::parser& parser_for(std::size_t size);
+  template <typename Read>
+  bool read_piece(std::size_t begin, std::size_t end, Read read);
+  bool skip_piece(std::size_t begin, std::size_t end);
+  bool find_value(std::size_t& at, std::size_t& end, ElementEnds* elements = nullptr);
+  bool after_value(std::size_t& at, char closing, bool& closed);
+  bool read_key(std::size_t& at, std::string& key);
+  bool read_member(std::size_t index, std::size_t begin, std::size_t end, JsonGame& out);
+  bool read_game_object(std::size_t at, JsonGame& out);
+  bool read_game_array(std::size_t at, JsonGame& out);
+  bool check_document_end(std::size_t at);
+  bool fail_after_hands();
 
   od::parser& parser_;
+  std::optional<od::parser> large_parser_;  // for a piece too long for parser_ to keep
+  std::string_view text_;
+  std::size_t capacity_ = 0;     // the text with its padding
+  std::size_t hands_begin_ = 0;  // the hand list, found by open()
+  std::size_t hands_end_ = 0;
+  std::size_t hands_at_ = 0;  // where the next entry is looked for; 0 before the first
+  std::size_t hands_read_ = 0;
+  ElementEnds hand_ends_;  // of the first entries, noted by open()
+  std::size_t hand_ends_read_ = 0;
+  bool hands_found_ = false;  // the hand list is an array, whose entries wait
+  bool hands_done_ = false;
   std::string error_;
   std::vector<SkipFrame> skip_stack_;
   std::vector<FlatEntry> flat_;  // the entries of the latest flat list

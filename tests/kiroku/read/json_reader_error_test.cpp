@@ -338,6 +338,30 @@ TEST(json_reader_error_test, every_truncation_of_a_document_is_refused) {
   }
 }
 
+TEST(json_reader_error_test, failures_are_reported_in_the_order_of_the_text) {
+  // The hand list is read an entry at a time after the other members: a
+  // failure past the list is reported only when every hand reads.
+  const std::string bad_hand = R"([[0,0,0],[25000,25000,25000,25000],[11],[],[]])";
+  const std::string bad_hand_message = "invalid length 0, expected an array of size 13";
+  expect_messages({
+      {R"({"log":[)" + bad_hand + R"(],"name":5,"rule":{}})", bad_hand_message},
+      {R"({"log":[],"name":5,"rule":{}})", "invalid type: integer `5`, expected an array of length 4"},
+      {R"({"name":5,"log":[)" + bad_hand + R"(],"rule":{}})",
+       "invalid type: integer `5`, expected an array of length 4"},
+      {R"({"log":[)" + bad_hand + R"(],"rule":{}})", bad_hand_message},
+      {R"({"log":[],"rule":{}})", "missing field `name`"},
+      {R"({"log":[],"rule":{}} x)", "missing field `name`"},
+      {R"({"log":[)" + bad_hand + R"(],"name":["A","B","C","D"],"rule":{}} x)", bad_hand_message},
+  });
+  // Where the text ends inside a value, the message says in what.
+  expect_messages({
+      {R"({"log":[],"name":["A","B","C","D"],"rule":{"disp":"x)",
+       "malformed JSON: A string is opened, but never closed."},
+      {R"({"log":[[[0,0,0])", "malformed JSON: EOF while parsing a list"},
+      {R"({"log":[],"name":["A","B","C","D"],"rule":{)", "malformed JSON: EOF while parsing an object"},
+  });
+}
+
 TEST(json_reader_error_test, three_player_record_fails_on_its_empty_fourth_hand) {
   // The three-player record leaves the fourth seat's lists empty, and a
   // starting hand must hold 13 tiles.
