@@ -20,8 +20,10 @@ constexpr int key_index(const std::array<std::string_view, N>& keys, std::string
   return -1;
 }
 
+inline constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
 inline constexpr bool is_hex_digit(char c) noexcept {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 }  // namespace kiroku::detail

@@ -472,36 +472,22 @@ bool RecordReader::read_game_field(std::size_t index, od::value& value, JsonGame
 // ---------------------------------------------------------------------------
 // The document, a member and a hand entry at a time
 
-od::parser& RecordReader::parser_for(std::size_t size) {
-  // A parser's buffers grow with the longest text it has read.  One parser
-  // per thread keeps them for game-sized pieces; a larger piece gets a
-  // parser of its own, so that its buffers go with it rather than staying
-  // with the thread.
-  constexpr std::size_t kLargestReusedCapacity = std::size_t{1} << 20;
-  if (size <= kLargestReusedCapacity) return parser_;
-  return large_parser_.emplace();
-}
-
 // Reads the value at [begin, end) of the text, found by the outline, as a
 // document of its own: `read` gets its root.  A scalar is read as the one
 // element of an array around it (a document's scalar root is no value).
 template <typename Read>
 bool RecordReader::read_piece(std::size_t begin, std::size_t end, Read read) {
   const std::size_t size = end - begin;
-  od::parser& parser = parser_for(size);
-  const auto released = [&](bool ok) {
-    large_parser_.reset();
-    return ok;
-  };
+  if (size > kMaxPieceBytes) return fail_too_long("value", size);
   if (text_[begin] == '[' || text_[begin] == '{') {
     od::document doc;
     // The text's padding lies past its end, so there is room after any piece.
-    if (const error_code e = parser.iterate(text_.data() + begin, size, capacity_ - begin).get(doc)) {
-      return released(fail_json(e));
+    if (const error_code e = parser_.iterate(text_.data() + begin, size, capacity_ - begin).get(doc)) {
+      return fail_json(e);
     }
     od::value root;
-    if (const error_code e = doc.get_value().get(root)) return released(fail_json(e));
-    return released(read(root));
+    if (const error_code e = doc.get_value().get(root)) return fail_json(e);
+    return read(root);
   }
   std::string wrapped;
   wrapped.reserve(size + 2);
@@ -510,21 +496,55 @@ bool RecordReader::read_piece(std::size_t begin, std::size_t end, Read read) {
   wrapped += ']';
   const simdjson::padded_string padded(wrapped);
   od::document doc;
-  if (const error_code e = parser.iterate(padded).get(doc)) return released(fail_json(e));
+  if (const error_code e = parser_.iterate(padded).get(doc)) return fail_json(e);
   od::array array;
-  if (const error_code e = doc.get_array().get(array)) return released(fail_json(e));
+  if (const error_code e = doc.get_array().get(array)) return fail_json(e);
   od::array_iterator it;
-  if (const error_code e = array.begin().get(it)) return released(fail_json(e));
+  if (const error_code e = array.begin().get(it)) return fail_json(e);
   Elements elements(it);
   od::value element;
   bool has = false;
-  if (const error_code e = elements.next(element, has)) return released(fail_json(e));
-  if (!has) return released(fail_syntax("expected value"));
-  return released(read(element));
+  if (const error_code e = elements.next(element, has)) return fail_json(e);
+  if (!has) return fail_syntax("expected value");
+  return read(element);
 }
 
-bool RecordReader::skip_piece(std::size_t begin, std::size_t end) {
-  return read_piece(begin, end, [&](od::value& value) { return skip_value(value); });
+bool RecordReader::fail_too_long(std::string_view what, std::size_t size) {
+  return fail("a " + std::string(what) + " of " + std::to_string(size) + " bytes, more than any game's (at most " +
+              std::to_string(kMaxPieceBytes >> 20) + " MiB)");
+}
+
+// A member no record lists, at `depth` containers below the member.
+bool RecordReader::skip_piece(std::size_t begin, std::size_t end, int depth) {
+  if (end - begin <= kMaxPieceBytes) {
+    return read_piece(begin, end, [&](od::value& value) { return skip_value(value); });
+  }
+  if (text_[begin] == '[' || text_[begin] == '{') return skip_long_container(begin, end, depth);
+  return check_long_scalar(begin, end);
+}
+
+// A container too long for one piece, checked an element at a time.  The
+// parser would refuse a document nested deeper than its depth limit; so
+// is a container nested that deep in parts.
+bool RecordReader::skip_long_container(std::size_t begin, std::size_t end, int depth) {
+  if (depth >= static_cast<int>(simdjson::DEFAULT_MAX_DEPTH)) return fail_json(simdjson::DEPTH_ERROR);
+  const bool is_object = text_[begin] == '{';
+  const char closing = is_object ? '}' : ']';
+  std::size_t at = skip_json_space(text_, begin + 1);
+  bool closed = text_[at] == closing;
+  if (closed) ++at;
+  std::string key;
+  while (!closed) {
+    if (is_object && !read_key(at, key)) return false;
+    std::size_t value_end = 0;
+    if (!find_value(at, value_end)) return false;
+    if (!skip_piece(at, value_end, depth + 1)) return false;
+    at = value_end;
+    if (!after_value(at, closing, closed)) return false;
+  }
+  // The outline counted brackets without matching them; the walk matched.
+  if (at != end) return fail_syntax(is_object ? "expected `,` or `}`" : "expected `,` or `]`");
+  return true;
 }
 
 // The end of the value at `at` (after whitespace), or a failure.
@@ -566,7 +586,11 @@ bool RecordReader::read_key(std::size_t& at, std::string& key) {
   const std::string_view raw = text_.substr(at + 1, end - at - 2);
   const bool plain = raw.find('\\') == std::string_view::npos &&
                      std::ranges::none_of(raw, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-  if (plain) {
+  if (end - at > kMaxPieceBytes) {
+    // No listed key is this long: only checked.
+    if (!check_long_scalar(at, end)) return false;
+    key.clear();
+  } else if (plain) {
     if (!is_valid_utf8(raw)) return fail_json(simdjson::UTF8_ERROR);
     key.assign(raw);
   } else if (!read_piece(at, end, [&](od::value& value) { return read_string(value, key); })) {
@@ -590,6 +614,8 @@ bool RecordReader::read_member(std::size_t index, std::size_t begin, std::size_t
       return open_array(value, "a sequence", it);
     });
   }
+  if (end - begin > kMaxPieceBytes)
+    return fail_too_long("`" + std::string(kJsonLogKeys[index]) + "` member", end - begin);
   return read_piece(begin, end, [&](od::value& value) { return read_game_field(index, value, out); });
 }
 
@@ -667,7 +693,7 @@ bool RecordReader::open(const PaddedText& text, JsonGame& out) {
     return fail_after_hands();
   }
   const bool value_start =
-      first == '"' || first == '-' || (first >= '0' && first <= '9') || first == 't' || first == 'f' || first == 'n';
+      first == '"' || first == '-' || is_digit(first) || first == 't' || first == 'f' || first == 'n';
   // Covers a byte-order mark, which is not whitespace.
   if (!value_start) return fail_syntax("expected value");
   // A document that is not an array or object is refused by its kind; the
@@ -706,12 +732,7 @@ bool RecordReader::next_hand(JsonHand& out, bool& has) {
   } else if (!find_value(at, end)) {
     return false;
   }
-  // No game's hand is this long; a longer entry is refused before the
-  // memory of reading it is taken.
-  if (end - at > kMaxHandEntryBytes) {
-    return fail("a hand entry of " + std::to_string(end - at) + " bytes, more than any game's (at most " +
-                std::to_string(kMaxHandEntryBytes >> 20) + " MiB)");
-  }
+  if (end - at > kMaxPieceBytes) return fail_too_long("hand entry", end - at);
   out.result.clear();
   if (!read_piece(at, end, [&](od::value& value) { return read_hand(value, kHandLevel, out); })) return false;
   ++hands_read_;

@@ -13,7 +13,11 @@ namespace kiroku {
 
 // Reads one Tenhou v6 log document: everything but the hands first, then,
 // on request, each hand.  Whitespace may surround the document; anything
-// else after it is refused.
+// else after it is refused.  A failure is reported where it stands in the
+// text: one past the hand list only after every hand has been read.  No
+// piece longer than a game's is indexed at once, so reading takes little
+// beside the text.  Every member throws std::bad_alloc when memory runs
+// out.
 class JsonReader {
  public:
   // Reads what `text` says of the game.  `text` must outlive the reader.

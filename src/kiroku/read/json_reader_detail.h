@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <new>  // bad_alloc
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,9 +34,12 @@ constexpr int kMaxNesting = 128;
 // A hand entry sits in the hand list of the document: level 3.
 constexpr int kHandLevel = 3;
 
-// No game's hand entry is longer: a real one has a few kilobytes.  A longer
-// one is refused before the memory of reading it is taken.
-constexpr std::size_t kMaxHandEntryBytes = std::size_t{1} << 20;
+// The longest piece of the text the parser reads at once.  Its index takes
+// several bytes per byte of the piece, so this bounds what reading takes
+// beside the text.  No game's hand entry or listed member comes near it (a
+// hand has a few kilobytes): a longer one is refused; a longer member that
+// no record lists is checked a part at a time.
+constexpr std::size_t kMaxPieceBytes = std::size_t{1} << 20;
 
 constexpr std::string_view kNoActionItem = "data did not match any variant of untagged enum ActionItem";
 constexpr std::string_view kNoResultItem = "data did not match any variant of untagged enum ResultItem";
@@ -166,7 +170,11 @@ class RecordReader {
     return false;
   }
   bool fail(std::string_view message) { return fail(std::string(message)); }
-  bool fail_json(error_code code) { return fail(std::string("malformed JSON: ") + simdjson::error_message(code)); }
+  // The parser's failures; running out of memory is not the log's.
+  bool fail_json(error_code code) {
+    if (code == simdjson::MEMALLOC) throw std::bad_alloc();
+    return fail(std::string("malformed JSON: ") + simdjson::error_message(code));
+  }
   bool fail_syntax(std::string_view what) { return fail("malformed JSON: " + std::string(what)); }
   bool fail_nesting() { return fail_syntax("recursion limit exceeded (containers nested 128 levels deep)"); }
   bool fail_extra_element(std::string_view expected) {
@@ -229,10 +237,12 @@ class RecordReader {
   bool read_result_array(od::value& value, int level, ResultItem& out);
 
   // --- the document, a member and a hand entry at a time --------------
-  od::parser& parser_for(std::size_t size);
   template <typename Read>
   bool read_piece(std::size_t begin, std::size_t end, Read read);
-  bool skip_piece(std::size_t begin, std::size_t end);
+  bool skip_piece(std::size_t begin, std::size_t end, int depth = 0);
+  bool skip_long_container(std::size_t begin, std::size_t end, int depth);
+  bool check_long_scalar(std::size_t begin, std::size_t end);
+  bool fail_too_long(std::string_view what, std::size_t size);
   bool find_value(std::size_t& at, std::size_t& end, ElementEnds* elements = nullptr);
   bool after_value(std::size_t& at, char closing, bool& closed);
   bool read_key(std::size_t& at, std::string& key);
@@ -243,7 +253,6 @@ class RecordReader {
   bool fail_after_hands();
 
   od::parser& parser_;
-  std::optional<od::parser> large_parser_;  // for a piece too long for parser_ to keep
   std::string_view text_;
   std::size_t capacity_ = 0;     // the text with its padding
   std::size_t hands_begin_ = 0;  // the hand list, found by open()

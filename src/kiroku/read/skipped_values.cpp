@@ -3,8 +3,11 @@
 
 #include "kiroku/read/json_reader_detail.h"
 
+#include <algorithm>  // any_of
 #include <cstddef>
 #include <string_view>
+
+#include "kiroku/io/utf8.h"
 
 #include "kiroku/read/json_keys.h"
 
@@ -15,7 +18,7 @@ namespace {
 // The text of a well-formed JSON number, nothing before or after it.
 bool is_number_text(std::string_view text) {
   std::size_t i = 0;
-  const auto digit_at = [&](std::size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+  const auto digit_at = [&](std::size_t k) { return k < text.size() && is_digit(text[k]); };
   if (i < text.size() && text[i] == '-') ++i;
   if (!digit_at(i)) return false;
   if (text[i] == '0') {
@@ -67,6 +70,24 @@ bool has_valid_escapes(const char* p) {
 }
 
 }  // namespace
+
+// A scalar too long to be read as a piece of its own (a string or number;
+// no literal is this long), checked where it stands.
+bool RecordReader::check_long_scalar(std::size_t begin, std::size_t end) {
+  const std::string_view token = text_.substr(begin, end - begin);
+  if (token.front() != '"') {
+    if (token.front() != '-' && !is_digit(token.front())) return fail_syntax("invalid literal");
+    if (!is_number_text(token)) return fail_syntax("invalid number");
+    return true;
+  }
+  const std::string_view content = token.substr(1, token.size() - 2);
+  if (std::ranges::any_of(content, [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+    return fail_json(simdjson::UNESCAPED_CHARS);
+  }
+  if (!is_valid_utf8(content)) return fail_json(simdjson::UTF8_ERROR);
+  if (!has_valid_escapes(token.data() + 1)) return fail_syntax("invalid escape in string");
+  return true;
+}
 
 bool RecordReader::check_skipped_scalar(od::value& value, od::json_type type) {
   switch (type) {

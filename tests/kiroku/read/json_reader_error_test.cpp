@@ -362,6 +362,40 @@ TEST(json_reader_error_test, failures_are_reported_in_the_order_of_the_text) {
   });
 }
 
+TEST(json_reader_error_test, values_longer_than_any_game_are_read_in_parts_or_refused) {
+  // More than the longest piece read at once.
+  const std::size_t long_size = (std::size_t{1} << 20) + 10;
+  std::string numbers = "[";
+  while (numbers.size() < long_size) numbers += "[1,2.5,\"x\",{\"k\":[null,true]}],";
+  numbers += "0]";
+  const std::string long_string = "\"" + std::string(long_size, 'a') + "\"";
+  const std::string long_number = std::string(long_size, '7');
+  // A member no record lists is checked a part at a time, however long.
+  for (const std::string& value : {numbers, long_string, long_number, "[" + numbers + "," + long_string + "]",
+                                   "{\"a\":" + numbers + ",\"b\":" + long_string + "}"}) {
+    EXPECT_EQ(error_of(document_with_members(",\"extra\":" + value)), "<accepted>");
+  }
+  EXPECT_EQ(error_of(document_with_members("," + long_string + ":1")), "<accepted>");
+  std::string bad_numbers = numbers;
+  bad_numbers[bad_numbers.size() / 2] = '@';
+  std::string bad_string = long_string;
+  bad_string[long_size / 2] = '\n';
+  expect_json_layer_errors({
+      document_with_members(",\"extra\":" + bad_numbers),
+      document_with_members(",\"extra\":" + bad_string),
+      document_with_members(",\"extra\":[" + numbers + "}"),
+      document_with_members(",\"extra\":" + std::string(long_size, 'x')),
+  });
+  // What a record reads is refused when longer than any game's.
+  const std::string hand = R"([[0,0,0],[0,0,0,0],[],[],)" + numbers + "]";
+  expect_messages({
+      {document_with_hand(hand),
+       "a hand entry of " + std::to_string(hand.size()) + " bytes, more than any game's (at most 1 MiB)"},
+      {R"({"log":[],"rule":{},"name":)" + numbers + "}",
+       "a `name` member of " + std::to_string(numbers.size()) + " bytes, more than any game's (at most 1 MiB)"},
+  });
+}
+
 TEST(json_reader_error_test, three_player_record_fails_on_its_empty_fourth_hand) {
   // The three-player record leaves the fourth seat's lists empty, and a
   // starting hand must hold 13 tiles.
