@@ -7,8 +7,8 @@
 namespace kiroku::cli {
 namespace {
 
-// More threads than this only add memory: the machines we run on have far
-// fewer cores, and each thread holds a whole log and its events.
+// More threads than this only add waiting: the machines we run on have far
+// fewer cores, and the memory budget holds back jobs beyond what it fits.
 constexpr unsigned kMaxJobs = 1024;
 
 constexpr std::string_view kUsage =
@@ -145,8 +145,8 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       name = argument.substr(0, 2);
       attached = argument.substr(2);
     }
-    const bool takes_value =
-        name == "-o" || name == "--output" || name == "-j" || name == "--jobs" || name == "--max-size";
+    const bool takes_value = name == "-o" || name == "--output" || name == "-j" || name == "--jobs" ||
+                             name == "--max-size" || name == "--memory";
     if (attached && !takes_value) {
       if (name.starts_with("--") && is_known(name))
         return std::unexpected(UsageError{"option " + shown_quoted(name) + " takes no value"});
@@ -170,10 +170,10 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       auto jobs = parse_jobs(value);
       if (!jobs) return std::unexpected(std::move(jobs.error()));
       options.jobs = *jobs;
-    } else if (name == "--max-size") {
+    } else if (name == "--max-size" || name == "--memory") {
       auto size = parse_size(value);
       if (!size) return std::unexpected(std::move(size.error()));
-      options.max_size = *size;
+      (name == "--memory" ? options.memory : options.max_size) = *size;
     } else if (name == "--gzip") {
       options.gzip = true;
     } else if (name == "--keep-going") {
