@@ -34,22 +34,25 @@ std::string describe(const LogFileError& error, std::size_t max_bytes, const Res
   return "read: failed";
 }
 
-}  // namespace
+// A log's descriptor, ready to be read.
+struct OpenLog {
+  UniqueFd owned;  // none for standard input, which is not ours to close, nor to change the flags of
+  int fd = STDIN_FILENO;
+  off_t start = -1;  // where the text starts in a regular file, which can be read again; -1 for a stream
+};
 
-std::expected<LogText, std::string> read_log(const LogSource& source, std::size_t max_bytes, int cancel_fd,
-                                             MemoryBudget& budget) {
-  UniqueFd owned;
-  int fd = STDIN_FILENO;  // not ours to close, nor to change the flags of
+std::expected<OpenLog, std::string> open_log(const LogSource& source) {
+  OpenLog log;
   if (!source.standard_input) {
     // Never waiting in open: a FIFO without a writer must not stop the run
     // before its turn comes.
     auto opened = open_file(source.path.native(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     if (!opened) return std::unexpected("open: " + errno_text(opened.error()));
-    owned = std::move(*opened);
-    fd = owned.get();
+    log.owned = std::move(*opened);
+    log.fd = log.owned.get();
   }
   struct stat info{};
-  const bool known = ::fstat(fd, &info) == 0;  // standard input's failure shows when it is read
+  const bool known = ::fstat(log.fd, &info) == 0;  // standard input's failure shows when it is read
   if (!source.standard_input) {
     if (!known) return std::unexpected("open: " + errno_text(errno));
     if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
@@ -57,19 +60,26 @@ std::expected<LogText, std::string> read_log(const LogSource& source, std::size_
       // Replaced since the directory was listed.
       if (source.found_in_directory) return std::unexpected(std::string("open: not a regular file"));
       // Waits are the reader's, watched with the cancel descriptor.
-      const int flags = ::fcntl(fd, F_GETFL);
-      if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+      const int flags = ::fcntl(log.fd, F_GETFL);
+      if (flags < 0 || ::fcntl(log.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return std::unexpected("open: " + errno_text(errno));
       }
     }
   }
+  if (known && S_ISREG(info.st_mode)) log.start = ::lseek(log.fd, 0, SEEK_CUR);
+  return log;
+}
 
-  // Only a regular file can be read again, from where its text starts.
-  const off_t start = known && S_ISREG(info.st_mode) ? ::lseek(fd, 0, SEEK_CUR) : -1;
-  auto reservation = Reservation::take(budget, start < 0);
+}  // namespace
+
+std::expected<LogText, std::string> read_log(const LogSource& source, std::size_t max_bytes, int cancel_fd,
+                                             MemoryBudget& budget) {
+  auto log = open_log(source);
+  if (!log) return std::unexpected(std::move(log.error()));
+  auto reservation = Reservation::take(budget, log->start < 0);
   if (!reservation) return std::unexpected("read: " + errno_text(reservation.error()));
   for (;;) {
-    auto text = read_log_text(fd, max_bytes, cancel_fd, &*reservation);
+    auto text = read_log_text(log->fd, max_bytes, cancel_fd, &*reservation);
     if (text) {
       reservation->keep(text->size() + PaddedText::kPadding);
       return LogText{std::move(*text), std::move(*reservation)};
@@ -78,7 +88,7 @@ std::expected<LogText, std::string> read_log(const LogSource& source, std::size_
       return std::unexpected(describe(text.error(), max_bytes, *reservation, budget));
     }
     if (!reservation->restart()) return std::unexpected("read: " + errno_text(ECANCELED));
-    if (::lseek(fd, start, SEEK_SET) < 0) return std::unexpected("read: " + errno_text(errno));
+    if (::lseek(log->fd, log->start, SEEK_SET) < 0) return std::unexpected("read: " + errno_text(errno));
   }
 }
 
