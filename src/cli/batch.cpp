@@ -16,9 +16,10 @@ namespace kiroku::cli {
 namespace {
 
 // A log that exhausts memory, say, fails alone instead of ending the process.
-std::expected<Converted, ConvertFailure> convert_file_guarded(const Job& job, const ConvertSettings& settings) {
+std::expected<Converted, ConvertFailure> convert_file_guarded(const Job& job, const ConvertSettings& settings,
+                                                              MemoryBudget& budget) {
   try {
-    return convert_file(job, settings);
+    return convert_file(job, settings, budget);
   } catch (const std::bad_alloc&) {
     return std::unexpected(ConvertFailure{"out of memory"});
   } catch (const std::exception& error) {
@@ -31,6 +32,7 @@ std::expected<Converted, ConvertFailure> convert_file_guarded(const Job& job, co
 BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, BatchReporter& reporter,
                       const StopRequest& stop) {
   const ConvertSettings settings{options.gzip, options.max_bytes, stop.wake_fd()};
+  MemoryBudget budget(options.memory_bytes, stop.wake_fd());
   // Workers take the next job by index; logs vary in size, so handing them
   // out one by one keeps every thread busy to the end.
   std::atomic<std::size_t> next{0};
@@ -45,7 +47,7 @@ BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, Ba
       const std::size_t index = next.fetch_add(1, std::memory_order_relaxed);
       if (index >= jobs.size()) return;
       const Job& job = jobs[index];
-      auto result = convert_file_guarded(job, settings);
+      auto result = convert_file_guarded(job, settings, budget);
 
       const std::lock_guard lock(mutex);
       if (result) {

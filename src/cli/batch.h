@@ -44,12 +44,14 @@ struct BatchOptions {
   bool gzip = false;
   bool fail_fast = false;
   std::size_t max_bytes = kDefaultMaxLogBytes;  // the longest log text taken
+  std::size_t memory_bytes = 0;                 // what the running jobs hold together (memory_budget.h)
 };
 
 // Converts every job, `options.jobs` at a time, and returns the totals.  A
 // failed log never stops the others unless `fail_fast`; then, as after a
 // stop is requested, logs not yet started are skipped and the ones in
-// progress are finished (their waits on FIFOs and devices given up).
+// progress are finished (their waits on FIFOs, devices and the memory
+// budget given up).
 BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, BatchReporter& reporter,
                       const StopRequest& stop);
 

@@ -1,38 +1,44 @@
 #include "cli/convert_file.h"
 
-#include <string_view>
+#include <optional>
+#include <utility>
 
-#include "cli/input_files.h"
-#include "cli/output_files.h"
-#include "kiroku/io/gzip.h"
+#include "cli/log_reader.h"
+#include "cli/output_writer.h"
 #include "kiroku/pipeline.h"
 
 namespace kiroku::cli {
+namespace {
 
-std::expected<Converted, ConvertFailure> convert_file(const Job& job, const ConvertSettings& settings) {
-  auto text = read_log(job.source, settings.max_bytes, settings.cancel_fd);
-  if (!text) return std::unexpected(ConvertFailure{std::move(text.error())});
+std::unexpected<ConvertFailure> failed(WriteFailure failure) {
+  return std::unexpected(ConvertFailure{std::move(failure.diagnostic), failure.standard_output_closed});
+}
 
-  const std::size_t input_bytes = text->size();
-  conv::ConversionStats stats;
-  auto encoded = convert_text(std::move(*text), &stats);
-  if (!encoded) return std::unexpected(ConvertFailure{describe(encoded.error())});
+}  // namespace
 
-  std::string compressed;
-  std::string_view bytes = encoded->lines();
-  if (settings.gzip) {
-    auto packed = kiroku::gzip(bytes);
-    if (!packed) return std::unexpected(ConvertFailure{"gzip: " + packed.error()});
-    compressed = std::move(*packed);
-    bytes = compressed;
+std::expected<Converted, ConvertFailure> convert_file(const Job& job, const ConvertSettings& settings,
+                                                      MemoryBudget& budget) {
+  auto log = read_log(job.source, settings.max_bytes, settings.cancel_fd, budget);
+  if (!log) return std::unexpected(ConvertFailure{std::move(log.error())});
+  const std::size_t input_bytes = log->text.size();
+
+  Conversion conversion(std::move(log->text));
+  // Opened with the first piece, so that a log refused before its first
+  // hand never touches its output.
+  std::optional<OutputWriter> output;
+  for (;;) {
+    auto piece = conversion.next();
+    if (!piece) return std::unexpected(ConvertFailure{describe(piece.error())});
+    if (!*piece) break;
+    if (!output) {
+      auto opened = OutputWriter::open(job.target, settings.gzip, settings.cancel_fd);
+      if (!opened) return failed(std::move(opened.error()));
+      output.emplace(std::move(*opened));
+    }
+    if (auto written = output->write(**piece); !written) return failed(std::move(written.error()));
   }
-  auto written = job.target ? write_output_file(*job.target, bytes, settings.cancel_fd)
-                            : write_standard_output(bytes, settings.cancel_fd);
-  if (!written) {
-    return std::unexpected(
-        ConvertFailure{std::move(written.error().diagnostic), written.error().standard_output_closed});
-  }
-  return Converted{input_bytes, encoded->size(), stats.hands_searched};
+  if (auto committed = output->commit(); !committed) return failed(std::move(committed.error()));
+  return Converted{input_bytes, conversion.events(), conversion.stats().hands_searched};
 }
 
 }  // namespace kiroku::cli

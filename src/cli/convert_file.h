@@ -5,6 +5,7 @@
 #include <expected>
 #include <string>
 
+#include "cli/memory_budget.h"
 #include "cli/plan.h"
 
 namespace kiroku::cli {
@@ -18,7 +19,7 @@ struct Converted {
 struct ConvertSettings {
   bool gzip = false;                            // compress the output
   std::size_t max_bytes = kDefaultMaxLogBytes;  // the longest log text taken
-  int cancel_fd = -1;                           // ends waits on FIFOs and devices once readable
+  int cancel_fd = -1;                           // ends waits on FIFOs, devices and the budget once readable
 };
 
 struct ConvertFailure {
@@ -29,8 +30,11 @@ struct ConvertFailure {
   bool standard_output_closed = false;  // nobody reads standard output any more
 };
 
-// Reads the job's log, converts it and writes its output.  Nothing is
-// written when any step before the writing fails.
-[[nodiscard]] std::expected<Converted, ConvertFailure> convert_file(const Job& job, const ConvertSettings& settings);
+// Reads the job's log within `budget`, converts it a hand at a time and
+// writes each hand's events to its output as they come; the output is put
+// in place only once the whole log has converted, and is left as it was
+// when any step fails.
+[[nodiscard]] std::expected<Converted, ConvertFailure> convert_file(const Job& job, const ConvertSettings& settings,
+                                                                    MemoryBudget& budget);
 
 }  // namespace kiroku::cli

@@ -1,19 +1,10 @@
 #include "cli/input_files.h"
 
-#include <fcntl.h>     // open, fcntl
-#include <sys/stat.h>  // fstat
-#include <unistd.h>    // STDIN_FILENO
-
 #include <algorithm>
-#include <cerrno>
+#include <expected>
 #include <string_view>
 #include <system_error>
 #include <utility>
-
-#include "cli/errno_text.h"
-#include "kiroku/io/descriptors.h"
-#include "kiroku/io/file_reader.h"
-#include "kiroku/io/unique_fd.h"
 
 namespace kiroku::cli {
 namespace fs = std::filesystem;
@@ -31,58 +22,84 @@ std::string kind_of(fs::file_type type) {
   }
 }
 
-// Appends the logs below `directory`, found at `relative` below the argument.
-void walk(const fs::path& directory, const fs::path& relative, InputList& list) {
+// One name in a directory being walked, with its own type (a link is a link).
+struct Entry {
+  std::string name;
+  fs::file_type type = fs::file_type::none;
+  std::error_code error;  // of finding the type
+};
+
+// A directory's entries, sorted by name.
+std::expected<std::vector<Entry>, std::error_code> list_directory(const std::string& directory) {
   std::error_code error;
   fs::directory_iterator it(directory, error);
-  if (error) {
-    list.failures.push_back({directory.native(), "list: " + error.message()});
-    return;
+  std::vector<Entry> entries;
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    Entry entry;
+    entry.name = it->path().filename().native();
+    entry.type = it->symlink_status(entry.error).type();  // as the listing says, mostly without a stat
+    entries.push_back(std::move(entry));
   }
-  std::vector<fs::directory_entry> entries;
-  for (; it != fs::directory_iterator(); it.increment(error)) {
-    if (error) break;
-    entries.push_back(*it);
-  }
-  if (error) {
-    list.failures.push_back({directory.native(), "list: " + error.message()});
-    return;
-  }
-  std::ranges::sort(entries, {}, [](const fs::directory_entry& entry) -> const fs::path& { return entry.path(); });
-
-  for (const fs::directory_entry& entry : entries) {
-    const fs::path name = entry.path().filename();
-    std::error_code status_error;
-    const fs::file_status own = entry.symlink_status(status_error);
-    if (status_error) {
-      list.failures.push_back({entry.path().native(), "open: " + status_error.message()});
-      continue;
-    }
-    if (fs::is_directory(own)) {
-      walk(entry.path(), relative / name, list);
-      continue;
-    }
-    if (!is_log_name(name.native())) continue;
-    // What a link leads to decides; a dangling link fails when it is opened.
-    const fs::file_status target = fs::is_symlink(own) ? entry.status(status_error) : own;
-    if (status_error || fs::is_regular_file(target)) {
-      list.files.push_back({{entry.path(), false, true}, relative / name});
-    } else if (!fs::is_directory(target)) {  // a link to a directory named like a log is neither walked nor read
-      list.passed_over.push_back({entry.path().native(), "note: skipped, " + kind_of(target.type())});
-    }
-  }
+  if (error) return std::unexpected(error);
+  std::ranges::sort(entries, {}, &Entry::name);
+  return entries;
 }
 
-std::string describe(const LogFileError& error, std::size_t max_bytes) {
-  switch (error.kind) {
-    case LogFileError::Kind::Read: return "read: " + errno_text(error.error_number);
-    case LogFileError::Kind::TooLarge:
-      return (error.codec ? std::string(codec_name(*error.codec)) + ": decompressed text" : std::string("read:")) +
-             " larger than the size limit of " + size_text(max_bytes) + " (--max-size)";
-    case LogFileError::Kind::Corrupt: return codec_name(*error.codec) + (": " + error.detail);
-    case LogFileError::Kind::InvalidUtf8: return "read: stream did not contain valid UTF-8";
+// `path` with `name` appended as its last component.
+void append(std::string& path, const std::string& name) {
+  if (!path.empty() && !path.ends_with('/')) path += '/';
+  path += name;
+}
+
+// Appends the logs below the directory argument `root`, depth first in name
+// order.  The memory it takes follows the tree's depth and breadth: the one
+// path being walked, and the names each directory on it has left.
+void walk(const std::string& root, InputList& list) {
+  struct Level {
+    std::vector<Entry> entries;
+    std::size_t next = 0;
+    std::size_t path_size = 0;      // of the directory's path
+    std::size_t relative_size = 0;  // of its path below the argument
+  };
+  std::string path = root;
+  std::string relative;
+  std::vector<Level> levels;
+  const auto enter = [&] {
+    auto entries = list_directory(path);
+    if (!entries) {
+      list.failures.push_back({path, "list: " + entries.error().message()});
+    } else {
+      levels.push_back({std::move(*entries), 0, path.size(), relative.size()});
+    }
+  };
+  enter();
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.entries.size()) {
+      levels.pop_back();
+      continue;
+    }
+    const Entry entry = std::move(level.entries[level.next++]);
+    path.resize(level.path_size);
+    relative.resize(level.relative_size);
+    append(path, entry.name);
+    append(relative, entry.name);
+    if (entry.error) {
+      list.failures.push_back({path, "open: " + entry.error.message()});
+    } else if (entry.type == fs::file_type::directory) {
+      enter();
+    } else if (is_log_name(entry.name)) {
+      // What a link leads to decides; a dangling link fails when it is opened.
+      std::error_code error;
+      const fs::file_status target =
+          entry.type == fs::file_type::symlink ? fs::status(path, error) : fs::file_status(entry.type);
+      if (error || fs::is_regular_file(target)) {
+        list.files.push_back({{path, false, true}, relative});
+      } else if (!fs::is_directory(target)) {  // a link to a directory named like a log is neither walked nor read
+        list.passed_over.push_back({path, "note: skipped, " + kind_of(target.type())});
+      }
+    }
   }
-  return "read: failed";
 }
 
 }  // namespace
@@ -109,40 +126,12 @@ InputList collect_inputs(std::span<const std::string> arguments) {
     if (error) {
       list.failures.push_back({argument, "open: " + error.message()});
     } else if (fs::is_directory(status)) {
-      walk(path, fs::path(), list);
+      walk(argument, list);
     } else {
       list.files.push_back({{path, false, false}, path.filename()});
     }
   }
   return list;
-}
-
-std::expected<PaddedText, std::string> read_log(const LogSource& source, std::size_t max_bytes, int cancel_fd) {
-  UniqueFd owned;
-  int fd = STDIN_FILENO;  // not ours to close, nor to change the flags of
-  if (!source.standard_input) {
-    // Never waiting in open: a FIFO without a writer must not stop the run
-    // before its turn comes.
-    auto opened = open_file(source.path.native(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    if (!opened) return std::unexpected("open: " + errno_text(opened.error()));
-    owned = std::move(*opened);
-    fd = owned.get();
-    struct stat info{};
-    if (::fstat(fd, &info) != 0) return std::unexpected("open: " + errno_text(errno));
-    if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
-    if (!S_ISREG(info.st_mode)) {
-      // Replaced since the directory was listed.
-      if (source.found_in_directory) return std::unexpected(std::string("open: not a regular file"));
-      // Waits are the reader's, watched with the cancel descriptor.
-      const int flags = ::fcntl(fd, F_GETFL);
-      if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        return std::unexpected("open: " + errno_text(errno));
-      }
-    }
-  }
-  auto text = read_log_text(fd, max_bytes, cancel_fd);
-  if (!text) return std::unexpected(describe(text.error(), max_bytes));
-  return std::move(*text);
 }
 
 }  // namespace kiroku::cli

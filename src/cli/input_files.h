@@ -1,8 +1,7 @@
-// Finding the logs named on the command line, and reading one log.
+// Finding the logs named on the command line.
 #pragma once
 
 #include <cstddef>
-#include <expected>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "cli/failure.h"
-#include "kiroku/io/padded_text.h"
 
 namespace kiroku::cli {
 
@@ -52,16 +50,5 @@ bool is_log_name(std::string_view name);
 // followed, links to directories are not (a link cycle would never end).
 // Each directory's logs come sorted by path, so runs are reproducible.
 InputList collect_inputs(std::span<const std::string> arguments);
-
-// The text of one log, decompressed when it starts with the magic bytes of
-// gzip, bzip2, lz4, zstd or xz (whatever its name), at most `max_bytes` long,
-// and valid UTF-8 as a whole.  A FIFO or a device is read as a stream; its waits end when
-// `cancel_fd` becomes readable.  A log found in a directory that is no
-// longer a regular file is refused without waiting on it.  The error is one
-// line for people: "open: No such file or directory", "gzip: unexpected end
-// of file" (the codec, then its reason), "read: larger than the size limit
-// of 1 GiB (--max-size)", "xz: decompressed text larger than ...".
-[[nodiscard]] std::expected<PaddedText, std::string> read_log(const LogSource& source, std::size_t max_bytes,
-                                                              int cancel_fd);
 
 }  // namespace kiroku::cli

@@ -13,6 +13,7 @@
 
 #include "cli/batch.h"
 #include "cli/display.h"
+#include "cli/machine_memory.h"
 #include "cli/options.h"
 #include "cli/plan.h"
 #include "cli/progress.h"
@@ -144,7 +145,7 @@ int convert(const Options& options, const Plan& plan, StopRequest& stop, Clock::
     totals.total = totals.skipped = plan.jobs.size();
   } else {
     const BatchOptions batch{options.jobs != 0 ? options.jobs : default_jobs(), options.gzip, options.fail_fast,
-                             options.max_size};
+                             options.max_size, options.memory != 0 ? options.memory : default_memory_budget()};
     totals = run_batch(plan.jobs, batch, reporter, stop);
   }
   reporter.finish();

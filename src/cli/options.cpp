@@ -7,8 +7,8 @@
 namespace kiroku::cli {
 namespace {
 
-// More threads than this only add memory: the machines we run on have far
-// fewer cores, and each thread holds a whole log and its events.
+// More threads than this only add waiting: the machines we run on have far
+// fewer cores, and the memory budget holds back jobs beyond what it fits.
 constexpr unsigned kMaxJobs = 1024;
 
 constexpr std::string_view kUsage =
@@ -32,14 +32,22 @@ constexpr std::string_view kUsage =
     "with a note.  x.json, x.mjlog and x.xml all become x.mjson.  Gzip input is\n"
     "recognised by its content, whatever its name.  A log whose text (after\n"
     "decompression) is longer than the size limit, 1 GiB unless --max-size\n"
-    "says otherwise, fails alone.\n"
+    "says otherwise, fails alone.  A file named twice, or found twice through\n"
+    "directories, is converted once.\n"
+    "\n"
+    "Memory.  The logs being converted hold their texts together within a\n"
+    "budget, half of the machine's memory (or of its control group's limit)\n"
+    "unless --memory says otherwise: each holds 64 MiB, a larger text waits\n"
+    "for room, and a text larger than the whole budget fails alone.  The output\n"
+    "is written a hand at a time, never held whole.\n"
     "\n"
     "Outputs.  Every output file is written whole or not at all: into an\n"
     "unnamed file (or, where the file system has none, a hidden .kiroku-*.tmp\n"
-    "file) beside it, then moved into place.  A file that existed keeps its\n"
-    "mode; a symbolic link keeps pointing where it did, and the file it points\n"
-    "to is replaced.  An OUT that exists and is not a regular file (a FIFO, a\n"
-    "device) is written to directly.  An output that is the same file as an\n"
+    "file) beside it, then moved into place; missing directories are made,\n"
+    "however deep.  A file that existed keeps its mode; a symbolic link keeps\n"
+    "pointing where it did, and the file it points to is replaced.  Standard\n"
+    "output and an OUT that exists but is not a regular file (a FIFO, a device)\n"
+    "are written once the log has converted.  An output that is the same file as an\n"
     "input is refused before anything is written.\n"
     "\n"
     "Options:\n"
@@ -48,6 +56,8 @@ constexpr std::string_view kUsage =
     "  -j, --jobs=N          convert N logs at a time (default: one per core)\n"
     "      --max-size=SIZE   refuse logs longer than SIZE bytes; K, M, G and T\n"
     "                        mean KiB, MiB, GiB and TiB (default: 1G)\n"
+    "      --memory=SIZE     what the logs being converted hold together, as\n"
+    "                        for --max-size (default: half of the memory)\n"
     "      --gzip            compress the output with gzip (.mjson.gz)\n"
     "      --keep-going      convert every log even after failures (the default)\n"
     "      --fail-fast       stop at the first log that fails\n"
@@ -145,8 +155,8 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       name = argument.substr(0, 2);
       attached = argument.substr(2);
     }
-    const bool takes_value =
-        name == "-o" || name == "--output" || name == "-j" || name == "--jobs" || name == "--max-size";
+    const bool takes_value = name == "-o" || name == "--output" || name == "-j" || name == "--jobs" ||
+                             name == "--max-size" || name == "--memory";
     if (attached && !takes_value) {
       if (name.starts_with("--") && is_known(name))
         return std::unexpected(UsageError{"option " + shown_quoted(name) + " takes no value"});
@@ -170,10 +180,10 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       auto jobs = parse_jobs(value);
       if (!jobs) return std::unexpected(std::move(jobs.error()));
       options.jobs = *jobs;
-    } else if (name == "--max-size") {
+    } else if (name == "--max-size" || name == "--memory") {
       auto size = parse_size(value);
       if (!size) return std::unexpected(std::move(size.error()));
-      options.max_size = *size;
+      (name == "--memory" ? options.memory : options.max_size) = *size;
     } else if (name == "--gzip") {
       options.gzip = true;
     } else if (name == "--keep-going") {

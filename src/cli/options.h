@@ -18,6 +18,7 @@ struct Options {
   std::optional<std::string> output;           // -o: a file, a directory, or "-" for standard output
   unsigned jobs = 0;                           // -j; 0 means one per core
   std::size_t max_size = kDefaultMaxLogBytes;  // --max-size: the longest log text taken, decompressed
+  std::size_t memory = 0;                      // --memory: what the running jobs hold together; 0: the default
   bool gzip = false;
   bool fail_fast = false;  // --fail-fast; --keep-going (the default) clears it
   bool quiet = false;

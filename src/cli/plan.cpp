@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -24,23 +26,49 @@ bool names_directory(const std::string& output) { return output.ends_with('/') |
 
 using FileId = std::pair<dev_t, ino_t>;
 
-// The regular file behind a source or a target, links followed; none when
-// it does not exist (yet) or is a stream, which reading and writing at once
-// cannot harm (a terminal for standard input and output, say).
-std::optional<FileId> regular_file_id(int result, const struct stat& info) {
-  if (result != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  return FileId(info.st_dev, info.st_ino);
+struct FileIdentity {
+  FileId id;
+  bool regular = false;
+};
+
+// The file behind a source or a target, links followed; none when it does
+// not exist (yet).
+std::optional<FileIdentity> identity(int result, const struct stat& info) {
+  if (result != 0) return std::nullopt;
+  return FileIdentity{{info.st_dev, info.st_ino}, S_ISREG(info.st_mode)};
 }
 
-std::optional<FileId> file_id(const LogSource& source) {
+std::optional<FileIdentity> identity(const LogSource& source) {
   struct stat info{};
-  return regular_file_id(source.standard_input ? ::fstat(STDIN_FILENO, &info) : ::stat(source.path.c_str(), &info),
-                         info);
+  return identity(source.standard_input ? ::fstat(STDIN_FILENO, &info) : ::stat(source.path.c_str(), &info), info);
+}
+
+// Only a regular file can be harmed by reading and writing it at once; a
+// stream cannot (a terminal for standard input and output, say).
+std::optional<FileId> regular_file_id(const std::optional<FileIdentity>& identity) {
+  if (!identity || !identity->regular) return std::nullopt;
+  return identity->id;
+}
+
+std::optional<FileId> file_id(const LogSource& source) { return regular_file_id(identity(source)); }
+
+bool same_file(const LogSource& a, const LogSource& b) {
+  const auto first = identity(a);
+  const auto second = identity(b);
+  return first && second && first->id == second->id;
 }
 
 std::optional<FileId> file_id(const std::optional<fs::path>& target) {
   struct stat info{};
-  return regular_file_id(target ? ::stat(target->c_str(), &info) : ::fstat(STDOUT_FILENO, &info), info);
+  return regular_file_id(identity(target ? ::stat(target->c_str(), &info) : ::fstat(STDOUT_FILENO, &info), info));
+}
+
+// Keeps the first of each failure or note told twice in the same words for
+// the same name: an argument given twice, a directory walked twice.
+void drop_repeats(std::vector<Failure>& failures) {
+  std::set<std::pair<std::string, std::string>> seen;
+  std::erase_if(failures,
+                [&](const Failure& failure) { return !seen.emplace(failure.file, failure.diagnostic).second; });
 }
 
 // Refuses the first job whose output would overwrite one of `sources`.
@@ -94,16 +122,20 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
   InputList inputs = collect_inputs(options.inputs);
   plan.failures = std::move(inputs.failures);
   plan.passed_over = std::move(inputs.passed_over);
+  drop_repeats(plan.passed_over);
   const fs::path directory(*options.output);
-  std::map<fs::path, fs::path> owners;  // output path -> the log that has it
+  std::map<fs::path, const LogSource*> owners;  // output path -> the log that has it
   plan.jobs.reserve(inputs.files.size());
   for (InputFile& file : inputs.files) {
     fs::path target = (directory / output_relative_path(file.relative, options.gzip)).lexically_normal();
-    const auto [owner, inserted] = owners.try_emplace(target, file.source.path);
+    const auto [owner, inserted] = owners.try_emplace(target, &file.source);
     if (!inserted) {
+      // The same file for the same output, named twice or found through a
+      // directory given twice, is converted once.
+      if (same_file(*owner->second, file.source)) continue;
       plan.failures.push_back(
           {file.source.path.native(),
-           "output " + shown(target.native()) + " is also the output of " + shown(owner->second.native())});
+           "output " + shown(target.native()) + " is also the output of " + shown(owner->second->path.native())});
       continue;
     }
     plan.jobs.push_back({file.source, std::move(target)});
@@ -115,6 +147,7 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
   if (auto refused = refuse_outputs_that_are_inputs(sources, plan.jobs); !refused) {
     return std::unexpected(std::move(refused.error()));
   }
+  drop_repeats(plan.failures);
   return plan;
 }
 

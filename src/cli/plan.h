@@ -20,7 +20,9 @@ struct Job {
 struct Plan {
   std::vector<Job> jobs;
   // Inputs that are missing or cannot be listed, and logs whose output path
-  // another log of the same run already has; they count as failed logs.
+  // another log of the same run already has; they count as failed logs.  (A
+  // file found twice for the same output is one job, and the same failure
+  // or note for the same name is told once.)
   std::vector<Failure> failures;
   // FIFOs, devices and sockets found in directories, passed over with a note.
   std::vector<Failure> passed_over;

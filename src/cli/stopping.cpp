@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <system_error>
 
-#include "cli/output_files.h"
+#include "cli/temporary_files.h"
 
 namespace kiroku::cli {
 namespace {

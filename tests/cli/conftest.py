@@ -3,8 +3,9 @@
 CTest passes the tool's path and the data locations by environment:
 KIROKU_CLI (required), KIROKU_DATA_DIR, KIROKU_CORPUS_DIR, KIROKU_MODULE_DIR
 (the directory of the built _kiroku module, when it is built),
-KIROKU_GEN_LOGS (the log generator, when it is built) and KIROKU_STALL_SHIM
-(a library that holds the tool at a chosen write).
+KIROKU_GEN_LOGS (the log generator, when it is built), KIROKU_STALL_SHIM
+(a library that holds the tool at a chosen write) and KIROKU_SANITIZED (set
+in a sanitizer build).
 """
 
 import copy
@@ -13,6 +14,8 @@ import json
 import os
 import subprocess
 import sys
+import threading
+import time
 from pathlib import Path
 
 import pytest
@@ -30,6 +33,7 @@ def _env_path(name):
 # A complete four-player game of one hand: the dealer draws and declares the
 # nine-terminals draw instead of discarding.
 CORPUS_DIR = _env_path("KIROKU_CORPUS_DIR")
+SANITIZED = bool(os.environ.get("KIROKU_SANITIZED"))
 
 
 def _seat(first_tile):
@@ -89,6 +93,46 @@ class Tool:
         if check_status is not None:
             assert result.returncode == check_status, result.stderr.decode(errors="replace")
         return result
+
+
+class Measured:
+    """A run of the tool that ended, with its peak resident memory."""
+
+    def __init__(self, returncode, stdout, stderr, peak_bytes):
+        self.returncode, self.stdout, self.stderr, self.peak_bytes = returncode, stdout, stderr, peak_bytes
+
+
+def _watch_peak(pid, peak):
+    """Follows VmHWM, the peak resident size of the process's own memory,
+    until the process has ended.  (The rusage of a child started from a large
+    interpreter counts the interpreter's memory too.)"""
+    while True:
+        try:
+            with open(f"/proc/{pid}/status") as status:
+                hwm = next((int(line.split()[1]) for line in status if line.startswith("VmHWM:")), None)
+        except OSError:
+            return
+        if hwm is None:  # a zombie: it has ended
+            return
+        peak[0] = max(peak[0], hwm * 1024)
+        time.sleep(0.005)
+
+
+def run_measured(tool, *args, env=None, prefix=(), started=None, tmp_path):
+    """Runs the tool (behind `prefix`, such as prlimit, which execs it) and
+    follows its peak resident memory; `started(process)` runs meanwhile."""
+    out, err = tmp_path / "measured.stdout", tmp_path / "measured.stderr"
+    with open(out, "wb") as stdout, open(err, "wb") as stderr:
+        process = subprocess.Popen([*prefix, str(tool.path), *map(os.fsencode, args)], stdin=subprocess.DEVNULL,
+                                   stdout=stdout, stderr=stderr, env=None if env is None else {**os.environ, **env})
+    peak = [0]
+    watcher = threading.Thread(target=_watch_peak, args=(process.pid, peak), daemon=True)
+    watcher.start()
+    if started is not None:
+        started(process)
+    watcher.join(timeout=600)
+    process.wait(timeout=600)
+    return Measured(process.returncode, out.read_bytes(), err.read_bytes(), peak[0])
 
 
 @pytest.fixture(scope="session")

@@ -3,8 +3,8 @@
 // - KIROKU_STALL_WRITES_UNDER=DIR: a write to a file below DIR (an unnamed
 //   one too) first creates KIROKU_STALL_READY, then waits until
 //   KIROKU_STALL_RELEASE exists, or for ever when that is unset.
-// - KIROKU_NO_TMPFILE: open() with O_TMPFILE fails with EOPNOTSUPP, as on a
-//   file system without unnamed files.
+// - KIROKU_NO_TMPFILE: openat() with O_TMPFILE (the only way the tool opens
+//   files) fails with EOPNOTSUPP, as on a file system without unnamed files.
 // - KIROKU_STDERR_WRITTEN=PATH: created after every fwrite to stderr, whether
 //   or not the write succeeded.
 #include <dlfcn.h>
@@ -26,6 +26,7 @@ Function next(const char* name) {
 }
 
 using OpenFunction = int (*)(const char*, int, ...);
+using OpenAtFunction = int (*)(int, const char*, int, ...);
 using WriteFunction = ssize_t (*)(int, const void*, size_t);
 using FwriteFunction = size_t (*)(const void*, size_t, size_t, FILE*);
 
@@ -53,33 +54,19 @@ void stall() {
   while (release == nullptr || access(release, F_OK) != 0) nanosleep(&pause, nullptr);
 }
 
-int open_with(OpenFunction real, const char* path, int flags, va_list arguments) {
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int openat(int directory, const char* path, int flags, ...) {
+  static const OpenAtFunction real = next<OpenAtFunction>("openat");
+  va_list arguments;
+  va_start(arguments, flags);
   const mode_t mode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(arguments, mode_t) : 0;
+  va_end(arguments);
   if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("KIROKU_NO_TMPFILE") != nullptr) {
     errno = EOPNOTSUPP;
     return -1;
   }
-  return real(path, flags, mode);
-}
-
-}  // namespace
-
-extern "C" __attribute__((visibility("default"))) int open(const char* path, int flags, ...) {
-  static const OpenFunction real = next<OpenFunction>("open");
-  va_list arguments;
-  va_start(arguments, flags);
-  const int fd = open_with(real, path, flags, arguments);
-  va_end(arguments);
-  return fd;
-}
-
-extern "C" __attribute__((visibility("default"))) int open64(const char* path, int flags, ...) {
-  static const OpenFunction real = next<OpenFunction>("open64");
-  va_list arguments;
-  va_start(arguments, flags);
-  const int fd = open_with(real, path, flags, arguments);
-  va_end(arguments);
-  return fd;
+  return real(directory, path, flags, mode);
 }
 
 extern "C" __attribute__((visibility("default"))) ssize_t write(int fd, const void* data, size_t size) {

@@ -2,6 +2,7 @@
 
 import gzip
 import json
+import os
 import signal
 import subprocess
 import time
@@ -199,3 +200,24 @@ def test_a_directory_without_logs_converts_nothing(tool, tmp_path):
     assert result.stderr == b"kiroku: note: no log files found (*.json, *.mjlog, *.xml, or their .gz forms)\n"
     assert not (tmp_path / "out").exists()
     assert tool.run("-q", "-o", tmp_path / "out", tmp_path / "logs", check_status=0).stderr == b""
+
+
+@pytest.mark.parametrize(
+    "arguments,walked",
+    [
+        (lambda root: [root / "a.json", root / "a.json"], False),
+        (lambda root: [root / "a.json", root / "." / "a.json"], False),
+        (lambda root: [root, root], True),
+        (lambda root: [root, f"{root}/"], True),
+    ],
+    ids=["named_twice", "spelt_twice", "directory_twice", "directory_spelt_twice"],
+)
+def test_an_input_found_twice_converts_once(tool, tmp_path, arguments, walked):
+    root = tmp_path / "logs"
+    write_log(root / "a.json", _good_text())
+    os.mkfifo(root / "fifo.json")
+    result = tool.run("--summary", "-o", tmp_path / "out", *arguments(root), check_status=0)
+    lines = result.stderr.decode().splitlines()
+    assert lines[-1].startswith("kiroku: 1 logs converted, 0 failed, "), lines
+    assert lines[:-1] == ([f"{root / 'fifo.json'}: note: skipped, a FIFO"] if walked else [])  # once
+    assert all_files(tmp_path / "out") == ["a.mjson"]

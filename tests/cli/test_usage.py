@@ -10,7 +10,7 @@ from conftest import good_log, write_log
 def test_help_and_version(tool):
     help_text = tool.run("--help", check_status=0).stdout.decode()
     assert help_text.startswith("Usage: kiroku ")
-    for option in ["-o", "-j", "--max-size", "--gzip", "--keep-going", "--fail-fast", "--quiet", "--summary",
+    for option in ["-o", "-j", "--max-size", "--memory", "--gzip", "--keep-going", "--fail-fast", "--quiet", "--summary",
                    "Exit status"]:
         assert option in help_text
     # What a user cannot guess: the limit, '-', special files, signals, names.
@@ -31,6 +31,7 @@ def test_help_and_version(tool):
         (["--gzip=yes", "x.json"], "option '--gzip' takes no value"),
         (["-j", "0", "x.json"], "invalid number of jobs '0'"),
         (["-j", "two", "x.json"], "invalid number of jobs 'two'"),
+        (["--memory", "0", "x.json"], "invalid size '0'"),
         (["x.json", "-o"], "option '-o' needs a value"),
         (["a.json", "b.json"], "several logs need an output directory"),
         (["-o", "-", "a.json", "b.json"], "several logs need an output directory"),

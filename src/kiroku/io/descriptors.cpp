@@ -21,10 +21,14 @@ constexpr std::size_t kMaxWriteSize = std::size_t{1} << 30;
 }  // namespace
 
 std::expected<UniqueFd, int> open_file(std::string_view path, int flags, mode_t mode) {
+  return open_file_at(AT_FDCWD, path, flags, mode);
+}
+
+std::expected<UniqueFd, int> open_file_at(int directory, std::string_view path, int flags, mode_t mode) {
   if (path.find('\0') != std::string_view::npos) return std::unexpected(EINVAL);
   const std::string terminated(path);
   for (;;) {
-    const int fd = ::open(terminated.c_str(), flags | O_CLOEXEC, mode);
+    const int fd = ::openat(directory, terminated.c_str(), flags | O_CLOEXEC, mode);
     if (fd >= 0) return UniqueFd(fd);
     if (errno != EINTR) return std::unexpected(errno);
   }

@@ -16,6 +16,13 @@ namespace kiroku {
 // file and fails with EINVAL.
 [[nodiscard]] std::expected<UniqueFd, int> open_file(std::string_view path, int flags, mode_t mode = 0);
 
+// The same through openat(2): `path` relative to the directory open on
+// `directory` (any descriptor of it, O_PATH included; AT_FDCWD for the
+// working directory), so that a path of any length can be walked a name at
+// a time.
+[[nodiscard]] std::expected<UniqueFd, int> open_file_at(int directory, std::string_view path, int flags,
+                                                        mode_t mode = 0);
+
 // Until `fd` takes more bytes: 0, the errno value of poll, or ECANCELED
 // once `cancel_fd` (when not -1) is readable.
 [[nodiscard]] int wait_for_room(int fd, int cancel_fd) noexcept;

@@ -84,11 +84,20 @@ class Source {
   std::string_view memory_;
 };
 
-// A larger buffer holding the first `filled` bytes of `text`.
-PaddedText grown(const PaddedText& text, std::size_t filled, std::size_t size) {
-  PaddedText larger = PaddedText::with_size(size);
-  std::memcpy(larger.data(), text.data(), filled);
-  return larger;
+// Grows `text` to at least `needed` bytes and to `wanted` where `room`
+// allows; false when it refuses.
+bool grow(PaddedText& text, std::size_t needed, std::size_t wanted, TextRoom* room) {
+  std::size_t size = wanted;
+  if (room != nullptr) {
+    size = std::min(room->grow(needed, wanted), wanted);
+    if (size < needed) return false;
+  }
+  text.resize(size);
+  return true;
+}
+
+std::unexpected<LogFileError> no_room(std::optional<Codec> codec) {
+  return std::unexpected(LogFileError{LogFileError::Kind::TooLarge, 0, codec, {}, true});
 }
 
 // The next buffer size on the way to the cap: doubling, then the cap plus
@@ -97,10 +106,10 @@ std::size_t next_size(std::size_t size, std::size_t max_bytes) noexcept {
   return size > max_bytes / 2 ? max_bytes + 1 : size * 2;
 }
 
-// The reader scans into the slack: keep what it sees defined.
+// The slack of the last doubling goes back; the reader scans into the
+// padding, which resize zeroes.
 std::expected<PaddedText, LogFileError> finished(PaddedText text, std::size_t filled) {
-  text.shrink(filled);
-  std::memset(text.data() + filled, 0, PaddedText::kPadding);
+  text.resize(filled);
   if (!is_valid_utf8(text.view())) {
     return std::unexpected(LogFileError{LogFileError::Kind::InvalidUtf8, 0, std::nullopt, {}});
   }
@@ -112,11 +121,11 @@ std::expected<PaddedText, LogFileError> finished(PaddedText text, std::size_t fi
 // `compressed_size` is 0 when unknown.
 std::expected<PaddedText, LogFileError> decompress_log(Codec codec, Source& source, PaddedText input,
                                                        std::size_t filled, std::size_t compressed_size,
-                                                       std::size_t max_bytes) {
+                                                       std::size_t max_bytes, TextRoom* room) {
   const auto corrupt = [codec](std::string detail) {
     return std::unexpected(LogFileError{LogFileError::Kind::Corrupt, 0, codec, std::move(detail)});
   };
-  if (input.size() < kInputChunk) input = grown(input, filled, kInputChunk);
+  input.resize(kInputChunk);
   std::size_t in_pos = 0;
   std::size_t in_end = filled;
   bool at_end = false;
@@ -136,8 +145,9 @@ std::expected<PaddedText, LogFileError> decompress_log(Codec codec, Source& sour
 
   // Text compresses four to ten times; start near the expected size.
   const std::size_t hint = std::min(compressed_size, max_bytes);
-  const std::size_t first_size = hint > 0 ? std::max(hint, kInputChunk / 8) * 8 : kInputChunk;
-  PaddedText out = PaddedText::with_size(std::min(first_size, max_bytes + 1));
+  const std::size_t first_size = std::min(hint > 0 ? std::max(hint, kInputChunk / 8) * 8 : kInputChunk, max_bytes + 1);
+  PaddedText out;
+  if (!grow(out, std::min(first_size, kInputChunk), first_size, room)) return no_room(codec);
   std::size_t produced = 0;
   const std::unique_ptr<Decompressor> decompressor = make_decompressor(codec, max_bytes);
   for (;;) {
@@ -146,7 +156,7 @@ std::expected<PaddedText, LogFileError> decompress_log(Codec codec, Source& sour
     }
     if (produced == out.size()) {
       if (out.size() > max_bytes) return too_large(codec);
-      out = grown(out, produced, next_size(out.size(), max_bytes));
+      if (!grow(out, out.size() + 1, next_size(out.size(), max_bytes), room)) return no_room(codec);
     }
     auto step = decompressor->decompress(rest(), std::span<char>(out.data() + produced, out.size() - produced));
     if (!step) return corrupt(std::move(step.error()));
@@ -184,36 +194,39 @@ std::expected<PaddedText, LogFileError> decompress_log(Codec codec, Source& sour
 }
 
 // The whole text `source` holds; `file_size` is 0 when unknown.
-std::expected<PaddedText, LogFileError> read_whole(Source& source, std::size_t file_size, std::size_t max_bytes) {
+std::expected<PaddedText, LogFileError> read_whole(Source& source, std::size_t file_size, std::size_t max_bytes,
+                                                   TextRoom* room) {
   max_bytes = std::min(max_bytes, kLargestMaxLogBytes);
 
-  // Room for the whole file plus one byte, so that the read that meets the
-  // end of an unchanged file is the second one.  A file past the cap only
-  // gets enough room to tell compressed from plain text.
+  // The first read tells compressed from plain text, into a buffer that
+  // becomes a compressed log's input buffer: one input chunk at most, enough
+  // to look at a file too large to be plain text before refusing it.  A
+  // plain file then gets room for all of it plus one byte, so that the read
+  // that meets the end of an unchanged file is the last.
+  const std::size_t whole = file_size > 0 && file_size <= max_bytes ? file_size + 1 : 0;
   std::size_t size = std::max(std::min(kUnknownSizeCapacity, max_bytes + 1), kMagicLength);
-  if (file_size > max_bytes) {
-    size = kInputChunk;
-  } else if (file_size > 0) {
-    size = file_size + 1;
-  }
+  if (file_size > 0) size = std::min(file_size + 1, kInputChunk);
   PaddedText text = PaddedText::with_size(size);
   std::size_t filled = 0;
-  while (filled < kMagicLength) {  // enough to tell compressed from plain text
+  while (filled < kMagicLength) {
     auto count = source.read(std::span<char>(text.data() + filled, text.size() - filled));
     if (!count) return read_failure(count.error());
     if (*count == 0) break;
     filled += *count;
   }
   if (const auto codec = codec_of(std::string_view(text.data(), filled))) {
-    return decompress_log(*codec, source, std::move(text), filled, file_size, max_bytes);
+    return decompress_log(*codec, source, std::move(text), filled, file_size, max_bytes, room);
   }
   if (file_size > max_bytes) return too_large(std::nullopt);
 
   for (;;) {
     if (filled == text.size()) {
-      // The file grew since fstat, or its size was unknown.
+      // The file is larger than the first read, grew since fstat, or its
+      // size was unknown.
       if (text.size() > max_bytes) return too_large(std::nullopt);
-      text = grown(text, filled, next_size(text.size(), max_bytes));
+      const bool known = filled < whole;
+      const std::size_t wanted = known ? whole : next_size(text.size(), max_bytes);
+      if (!grow(text, known ? whole : text.size() + 1, wanted, room)) return no_room(std::nullopt);
     }
     auto count = source.read(std::span<char>(text.data() + filled, text.size() - filled));
     if (!count) return read_failure(count.error());
@@ -240,16 +253,17 @@ std::string size_text(std::size_t bytes) {
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
-std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd) {
+std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_bytes, int cancel_fd, TextRoom* room) {
   struct stat status{};
   const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   Source source(fd, regular, cancel_fd);
-  return read_whole(source, regular && status.st_size > 0 ? static_cast<std::size_t>(status.st_size) : 0, max_bytes);
+  return read_whole(source, regular && status.st_size > 0 ? static_cast<std::size_t>(status.st_size) : 0, max_bytes,
+                    room);
 }
 
 std::expected<PaddedText, LogFileError> log_text_from_bytes(std::string_view bytes, std::size_t max_bytes) {
   Source source(bytes);
-  return read_whole(source, bytes.size(), max_bytes);
+  return read_whole(source, bytes.size(), max_bytes, nullptr);
 }
 
 }  // namespace kiroku

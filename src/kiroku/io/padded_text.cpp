@@ -1,17 +1,27 @@
 #include "kiroku/io/padded_text.h"
 
-#include <cstring>  // memcpy, memset
+#include <cstdint>  // SIZE_MAX
+#include <cstring>  // memcpy, memmove, memset
+#include <new>
 
 namespace kiroku {
 
 PaddedText PaddedText::with_size(std::size_t size) {
   PaddedText text;
-  text.bytes_ = std::make_unique_for_overwrite<char[]>(size + kPadding);
-  text.size_ = size;
+  text.resize(size);
+  return text;
+}
+
+void PaddedText::resize(std::size_t size) {
+  if (size > SIZE_MAX - kPadding) throw std::bad_alloc();
+  void* bytes = std::realloc(bytes_.get(), size + kPadding);
+  if (bytes == nullptr) throw std::bad_alloc();
+  static_cast<void>(bytes_.release());  // realloc has freed or kept it
+  bytes_.reset(static_cast<char*>(bytes));
+  size_ = size;
   // The slack is never part of the text, but zeroing it keeps its content
   // defined for the reader's over-reads.
-  std::memset(text.bytes_.get() + size, 0, kPadding);
-  return text;
+  std::memset(bytes_.get() + size, 0, kPadding);
 }
 
 void PaddedText::drop_prefix(std::size_t count) noexcept {

@@ -35,7 +35,8 @@ UniqueFd file_holding(const std::string& bytes) {
 
 // Reads `bytes` through a pipe, whose size nothing tells in advance, fed by
 // a second thread so that the pipe's own buffer never limits the size.
-std::expected<PaddedText, LogFileError> read_through_pipe(const std::string& bytes, std::size_t max_bytes) {
+std::expected<PaddedText, LogFileError> read_through_pipe_with(const std::string& bytes, std::size_t max_bytes,
+                                                               TextRoom* room) {
   // A refused text closes the pipe on a writer that has more to say: let it
   // see EPIPE rather than end the process.
   std::signal(SIGPIPE, SIG_IGN);
@@ -50,9 +51,13 @@ std::expected<PaddedText, LogFileError> read_through_pipe(const std::string& byt
       rest.remove_prefix(static_cast<std::size_t>(count));
     }
   });
-  auto text = read_log_text(read_end.get(), max_bytes);
+  auto text = read_log_text(read_end.get(), max_bytes, -1, room);
   read_end.close();  // lets a writer whose text was refused end
   return text;
+}
+
+std::expected<PaddedText, LogFileError> read_through_pipe(const std::string& bytes, std::size_t max_bytes) {
+  return read_through_pipe_with(bytes, max_bytes, nullptr);
 }
 
 std::expected<PaddedText, LogFileError> read_through_file(const std::string& bytes, std::size_t max_bytes) {
@@ -273,6 +278,45 @@ TEST(file_reader_test, a_failing_read_reports_its_errno) {
   const auto text = read_log_text(directory.get(), kDefaultMaxLogBytes);
   expect_error(text, LogFileError::Kind::Read, "directory");
   EXPECT_EQ(text.error().error_number, EISDIR);
+}
+
+// Grants up to `limit` bytes, as a budget would.
+class LimitedRoom final : public TextRoom {
+ public:
+  explicit LimitedRoom(std::size_t limit) noexcept : limit_(limit) {}
+  std::size_t grow(std::size_t needed, std::size_t wanted) override {
+    EXPECT_LE(needed, wanted);
+    return needed > limit_ ? 0 : std::min(wanted, limit_);
+  }
+
+ private:
+  std::size_t limit_;
+};
+
+TEST(file_reader_test, the_buffer_grows_only_as_far_as_the_room_grants) {
+  const std::size_t limit = 200000;
+  for (const bool compressed : {false, true}) {
+    for (const bool through_pipe : {false, true}) {
+      const auto read = [&](const std::string& text, LimitedRoom& room) {
+        const std::string bytes = compressed ? packed(text) : text;
+        if (through_pipe) return read_through_pipe_with(bytes, kDefaultMaxLogBytes, &room);
+        const UniqueFd fd = file_holding(bytes);
+        return read_log_text(fd.get(), kDefaultMaxLogBytes, -1, &room);
+      };
+      const std::string way = std::string(compressed ? "gzip " : "plain ") + (through_pipe ? "pipe" : "file");
+      LimitedRoom fits(limit);
+      // Whatever size the reader would rather have, the granted one holds
+      // the text and the byte after it that proves its end.
+      const std::string text(limit - 1, 'x');
+      expect_text(read(text, fits), text, way.c_str());
+
+      LimitedRoom tight(limit);
+      const auto refused = read(std::string(limit + 1, 'x'), tight);
+      expect_error(refused, LogFileError::Kind::TooLarge, way.c_str());
+      EXPECT_TRUE(refused.error().room_refused) << way;
+      EXPECT_EQ(refused.error().codec, compressed ? std::optional(Codec::Gzip) : std::nullopt) << way;
+    }
+  }
 }
 
 TEST(file_reader_test, sizes_read_as_whole_units_where_they_are_whole) {
