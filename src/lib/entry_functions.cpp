@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "kiroku/pipeline.h"
 #include "lib/arguments.h"
@@ -26,11 +25,14 @@ constexpr std::array<const char*, 2> kTenhouFileToMjaiNames = {"filename", "mjai
 constexpr Parameters kTenhouFileToMjai{"tenhou_file_to_mjai", kTenhouFileToMjaiNames, 1};
 
 // A new list of one new str per event of the log, built a hand at a time:
-// nothing grows with the log but what the caller receives.  Empty with the
-// interpreter's exception set on failure.
+// nothing grows with the log but what the caller receives (the list grows
+// in place, where a list made at the end from a vector of the items would
+// hold their pointers twice).  Empty with the interpreter's exception set
+// on failure.
 PyRef events_list(PaddedText text) {
   Conversion conversion(std::move(text));
-  std::vector<PyRef> items;
+  PyRef list = PyRef::steal(PyList_New(0));
+  if (!list) return list;
   for (;;) {
     auto piece = conversion.next();
     if (!piece) {
@@ -42,15 +44,9 @@ PyRef events_list(PaddedText text) {
     while (!lines.empty()) {
       const std::size_t end = lines.find('\n');  // every text is followed by one
       PyRef item = PyRef::steal(PyUnicode_FromStringAndSize(lines.data(), static_cast<Py_ssize_t>(end)));
-      if (!item) return PyRef();
-      items.push_back(std::move(item));
+      if (!item || PyList_Append(list.get(), item.get()) != 0) return PyRef();
       lines.remove_prefix(end + 1);
     }
-  }
-  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(items.size())));
-  if (!list) return list;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), items[i].release());  // steals the item
   }
   return list;
 }

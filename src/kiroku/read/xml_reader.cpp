@@ -93,7 +93,8 @@ struct XmlReader::State {
   std::size_t delivered = 0;  // hands handed out
   std::size_t skipped = 0;    // hands the parser will give again, to pass over
   std::size_t fed = 0;
-  bool all_fed = false;  // the last piece, with the end of the text, was handed over
+  std::optional<std::size_t> next_init;  // the next "<INIT" at or past `fed`, once looked for
+  bool all_fed = false;                  // the last piece, with the end of the text, was handed over
   std::unique_ptr<xmlParserCtxt, ContextFree> context;
   detail::XmlRecord record;
   std::vector<detail::XmlAttribute> attributes;  // of the element at hand
@@ -183,11 +184,13 @@ bool XmlReader::State::feed(std::size_t limit) {
 // A "<INIT" met inside a comment is passed over once the game type and
 // names are not all there before it.
 bool XmlReader::State::feed_game() {
+  // Looked for once per "<INIT", not once per piece: a text without one
+  // would be searched to its end for every piece.
   const std::string_view text(begin, size);
-  std::size_t next_hand = text.find("<INIT", fed);
-  if (next_hand == fed && record.has_game_type_and_names()) return false;
-  if (next_hand == fed) next_hand = text.find("<INIT", fed + 1);
-  return feed(next_hand == std::string_view::npos ? size : next_hand) || fed < size;
+  if (!next_init || *next_init < fed) next_init = text.find("<INIT", fed);
+  if (*next_init == fed && record.has_game_type_and_names()) return false;
+  if (*next_init == fed) next_init = text.find("<INIT", fed + 1);
+  return feed(*next_init == std::string_view::npos ? size : *next_init) || fed < size;
 }
 
 bool XmlReader::State::scan(bool up_to_first_hand) {
