@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "heap_peak.h"
 #include "kiroku/io/decompressor.h"
 #include "kiroku/io/file_reader.h"
 #include "kiroku/io/gzip.h"
@@ -51,10 +52,7 @@ void check_round_trip(std::string_view plain) {
 
 }  // namespace
 
-// Freed buffers that AddressSanitizer holds back to catch late uses count in
-// the resident size as much as live ones; a quarantine of one cap keeps
-// -rss_limit_mb a measure of what one input holds.
-extern "C" const char* __asan_default_options() { return "quarantine_size_mb=1"; }
+extern "C" const char* __asan_default_options() { return kiroku::fuzz::kAsanOptions; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "heap_peak.h"
 #include "json_tree.h"
 #include "log_mutator.h"
 #include "pipeline_check.h"
@@ -29,6 +30,8 @@ std::size_t replace_input(const std::string& text, std::uint8_t* data, std::size
 }
 
 }  // namespace
+
+extern "C" const char* __asan_default_options() { return kiroku::fuzz::kAsanOptions; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kiroku::fuzz::check_pipeline(view(data, size));

@@ -17,7 +17,9 @@ namespace kiroku::fuzz {
 // arena is the texts each followed by one line feed, the game opens with
 // "start_game" and closes with "end_game", and the second run's output is
 // byte for byte the first's.  On failure: the second run fails at the same
-// stage with the same message.
+// stage with the same message.  A third run, a hand at a time as the tool
+// converts, gives the same pieces or failure and holds at most three times
+// the text (and a few MiB) of heap at once.
 //
 // Counts the conversions that needed a retried or a searched hand, and says
 // once on standard error when the first of each is met (see

@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "heap_peak.h"
 #include "pipeline_check.h"
+
+extern "C" const char* __asan_default_options() { return kiroku::fuzz::kAsanOptions; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kiroku::fuzz::check_pipeline(std::string_view(reinterpret_cast<const char*>(data), size));

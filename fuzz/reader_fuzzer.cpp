@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "heap_peak.h"
 #include "kiroku/read/json_reader.h"
 #include "pipeline_check.h"
+
+extern "C" const char* __asan_default_options() { return kiroku::fuzz::kAsanOptions; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto text = kiroku::PaddedText::copy_of(std::string_view(reinterpret_cast<const char*>(data), size));

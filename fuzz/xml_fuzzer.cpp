@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "heap_peak.h"
 #include "kiroku/read/xml_reader.h"
 #include "pipeline_check.h"
 
@@ -34,6 +35,8 @@ std::expected<ReadLog, kiroku::ReadError> read(std::string_view bytes, bool with
 }
 
 }  // namespace
+
+extern "C" const char* __asan_default_options() { return kiroku::fuzz::kAsanOptions; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>   // memcpy
 #include <iterator>  // make_move_iterator
 #include <limits>
 #include <optional>
@@ -473,30 +474,21 @@ bool RecordReader::read_game_field(std::size_t index, od::value& value, JsonGame
 // The document, a member and a hand entry at a time
 
 // Reads the value at [begin, end) of the text, found by the outline, as a
-// document of its own: `read` gets its root.  A scalar is read as the one
-// element of an array around it (a document's scalar root is no value).
+// document of its own: `read` gets the value.
 template <typename Read>
 bool RecordReader::read_piece(std::size_t begin, std::size_t end, Read read) {
   const std::size_t size = end - begin;
   if (size > kMaxPieceBytes) return fail_too_long("value", size);
-  if (text_[begin] == '[' || text_[begin] == '{') {
-    od::document doc;
-    // The text's padding lies past its end, so there is room after any piece.
-    if (const error_code e = parser_.iterate(text_.data() + begin, size, capacity_ - begin).get(doc)) {
-      return fail_json(e);
-    }
-    od::value root;
-    if (const error_code e = doc.get_value().get(root)) return fail_json(e);
-    return read(root);
-  }
-  std::string wrapped;
-  wrapped.reserve(size + 2);
-  wrapped += '[';
-  wrapped += text_.substr(begin, size);
-  wrapped += ']';
-  const simdjson::padded_string padded(wrapped);
+  // Always read as the one element of an array around it: the parser reads
+  // a document's root value by rules of its own (a scalar getter on a root
+  // container breaks its assumptions), and the records are read as values
+  // inside a document.  The buffer serves every piece.
+  piece_.resize(size + 2 + simdjson::SIMDJSON_PADDING);
+  piece_[0] = '[';
+  std::memcpy(piece_.data() + 1, text_.data() + begin, size);
+  piece_[size + 1] = ']';
   od::document doc;
-  if (const error_code e = parser_.iterate(padded).get(doc)) return fail_json(e);
+  if (const error_code e = parser_.iterate(piece_.data(), size + 2, piece_.size()).get(doc)) return fail_json(e);
   od::array array;
   if (const error_code e = doc.get_array().get(array)) return fail_json(e);
   od::array_iterator it;
@@ -556,6 +548,12 @@ bool RecordReader::find_value(std::size_t& at, std::size_t& end, ElementEnds* el
   if (end == kNoEnd) return fail_syntax(text_[at] == '{' ? "EOF while parsing an object" : "EOF while parsing a list");
   if (end == at) return fail_syntax("expected value");
   return true;
+}
+
+// Whether the container being read closes at `at`, after whitespace.
+bool RecordReader::is_closed_at(std::size_t at, char closing) const {
+  at = skip_json_space(text_, at);
+  return at < text_.size() && text_[at] == closing;
 }
 
 // What comes after a value in a container: `,` (then `at` is past it) or
@@ -623,7 +621,7 @@ bool RecordReader::read_game_object(std::size_t at, JsonGame& out) {
   std::array<bool, kJsonLogKeys.size()> seen{};
   std::string key;
   ++at;
-  if (text_[skip_json_space(text_, at)] != '}') {
+  if (!is_closed_at(at, '}')) {
     for (bool closed = false; !closed;) {
       if (!read_key(at, key)) return false;
       const int index = key_index(kJsonLogKeys, key);
@@ -656,7 +654,7 @@ bool RecordReader::read_game_array(std::size_t at, JsonGame& out) {
   constexpr std::string_view kLengthText = "struct RawLog with 8 elements";
   std::size_t count = 0;
   ++at;
-  if (text_[skip_json_space(text_, at)] != ']') {
+  if (!is_closed_at(at, ']')) {
     for (bool closed = false; !closed; ++count) {
       std::size_t end = 0;
       if (!find_value(at, end, count == 0 ? &hand_ends_ : nullptr)) return false;
@@ -680,7 +678,6 @@ bool RecordReader::check_document_end(std::size_t at) {
 
 bool RecordReader::open(const PaddedText& text, JsonGame& out) {
   text_ = text.view();
-  capacity_ = text.size() + PaddedText::kPadding;
   flat_.reserve(64);
   tile_scratch_.reserve(8);
   action_scratch_.reserve(64);

@@ -244,6 +244,7 @@ class RecordReader {
   bool check_long_scalar(std::size_t begin, std::size_t end);
   bool fail_too_long(std::string_view what, std::size_t size);
   bool find_value(std::size_t& at, std::size_t& end, ElementEnds* elements = nullptr);
+  bool is_closed_at(std::size_t at, char closing) const;
   bool after_value(std::size_t& at, char closing, bool& closed);
   bool read_key(std::size_t& at, std::string& key);
   bool read_member(std::size_t index, std::size_t begin, std::size_t end, JsonGame& out);
@@ -254,7 +255,6 @@ class RecordReader {
 
   od::parser& parser_;
   std::string_view text_;
-  std::size_t capacity_ = 0;     // the text with its padding
   std::size_t hands_begin_ = 0;  // the hand list, found by open()
   std::size_t hands_end_ = 0;
   std::size_t hands_at_ = 0;  // where the next entry is looked for; 0 before the first
@@ -264,6 +264,7 @@ class RecordReader {
   bool hands_found_ = false;  // the hand list is an array, whose entries wait
   bool hands_done_ = false;
   std::string error_;
+  std::vector<char> piece_;  // the piece being read, in an array of its own
   std::vector<SkipFrame> skip_stack_;
   std::vector<FlatEntry> flat_;  // the entries of the latest flat list
   std::vector<Tile> tile_scratch_;
