@@ -2,6 +2,7 @@
 
 import json
 import os
+import stat
 
 import pytest
 
@@ -22,6 +23,36 @@ def make_chain(root, names):
         os.close(fd)
         fd = deeper
     return fd
+
+
+def empty_without_recursion(path):
+    """Removes everything below `path` a level at a time from the top (each
+    directory's children moved up beside it before it goes), where pytest's
+    own clean-up would recurse once per level and run out of stack."""
+    fd = os.open(path, os.O_RDONLY | os.O_DIRECTORY)
+    moved = 0
+    try:
+        while entries := os.listdir(fd):
+            for name in entries:
+                if not stat.S_ISDIR(os.stat(name, dir_fd=fd, follow_symlinks=False).st_mode):
+                    os.unlink(name, dir_fd=fd)
+                    continue
+                below = os.open(name, os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+                try:
+                    for child in os.listdir(below):
+                        moved += 1
+                        os.rename(child, f".up-{moved}", src_dir_fd=below, dst_dir_fd=fd)
+                finally:
+                    os.close(below)
+                os.rmdir(name, dir_fd=fd)
+    finally:
+        os.close(fd)
+
+
+@pytest.fixture(autouse=True)
+def deep_trees_removed(tmp_path):
+    yield
+    empty_without_recursion(tmp_path)
 
 
 def test_a_deep_chain_of_directories_is_walked_in_little_memory(tool, tmp_path):

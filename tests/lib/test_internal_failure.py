@@ -8,10 +8,14 @@ an allocation of the call fails, or with operator new made to throw."""
 
 import json
 import os
+from pathlib import Path
 
 import pytest
 
 from conftest import EMPTY_GAME, run_python
+
+# A game of one hand in Tenhou's XML form.
+XML_GAME = (Path(__file__).parents[2] / "fuzz" / "seeds" / "xml" / "nine_terminals.xml").read_text(encoding="utf-8")
 
 # Limits the child's address space to what it uses now plus `headroom`, runs
 # `call`, reports the exception, lifts the limit and converts a game again.
@@ -69,6 +73,28 @@ class TestMemoryExhausted:
             out.truncate(512 << 20)
         report, stderr = run_out_of_memory("", f"_kiroku.tenhou_file_to_mjai({str(path)!r})")
         check_memory_error(report, stderr)
+
+    @pytest.mark.parametrize(
+        "text",
+        [
+            # A member no record lists, read a part at a time, and the parser's
+            # pieces; XML outside Tenhou's form, read by libxml2.
+            'json.dumps({"x": ["a" * 4096] * 2048, **json.loads(EMPTY)})',
+            '"<!-- -->" + XML.replace("<SHUFFLE ", "<SHUFFLE x=\\"" + "a" * (8 << 20) + "\\" ")',
+        ],
+        ids=["json", "xml"],
+    )
+    def test_memory_running_out_anywhere_in_a_read_is_memory_error(self, text):
+        # Memory is taken away a few MiB at a time, so that the call runs out
+        # at one allocation after another: each is MemoryError, never a
+        # refused log.
+        outcomes = set()
+        for filler in range(24, 64, 4):
+            report, stderr = run_out_of_memory(f"EMPTY = {EMPTY_GAME!r}; XML = {XML_GAME!r}; text = {text}",
+                                               f"filler = bytearray({filler} << 20); _kiroku.tenhou_to_mjai(text)")
+            assert report.get("type") in (None, "MemoryError") and stderr == "", report
+            outcomes.add(report.get("type") or report["raised"])
+        assert "MemoryError" in outcomes
 
     def test_failures_that_need_little_memory_still_raise_their_own_class(self):
         # Under the same limit an ordinary failure is reported as usual.

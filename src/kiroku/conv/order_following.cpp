@@ -92,7 +92,12 @@ class PlayWalk {
       case PlayStep::Kind::Meld: return meld(step.seat, play_.melds[step.index]);
       case PlayStep::Kind::RiichiDeclared: return declare_riichi(step.seat);
       case PlayStep::Kind::RiichiAccepted: return accept_riichi(step.seat);
-      case PlayStep::Kind::Win: return win(std::get<std::vector<Win>>(hand_.result)[step.index]);
+      case PlayStep::Kind::Win: {
+        // A record that also ends the hand in a draw has no win to give.
+        const auto* wins = std::get_if<std::vector<Win>>(&hand_.result);
+        if (wins == nullptr) return out_of_turn(step.seat, "win");
+        return win((*wins)[step.index]);
+      }
       case PlayStep::Kind::Abort: return abort_hand();
     }
     return {};

@@ -82,6 +82,10 @@ struct XmlReader::State {
   static void start_element(void* user, const xmlChar* name, const xmlChar* prefix, const xmlChar*, int,
                             const xmlChar**, int count, int, const xmlChar** attributes);
   static void end_element(void* user, const xmlChar*, const xmlChar*, const xmlChar*);
+  template <typename Handle>
+  static void guarded(void* user, Handle handle) noexcept;
+  static void take_element(State& state, const xmlChar* name, const xmlChar* prefix, int count,
+                           const xmlChar** attributes);
   static void document_type(void* user, const xmlChar*, const xmlChar*, const xmlChar*);
   static void library_error(void* user, xmlError* error);
 
@@ -104,9 +108,33 @@ struct XmlReader::State {
   std::optional<std::string> error;
 };
 
+// An exception must not unwind through the library's frames: running out of
+// memory in a handler stops the parser, and the read throws when it sees
+// the flag.
+template <typename Handle>
+void XmlReader::State::guarded(void* user, Handle handle) noexcept {
+  State& state = *static_cast<State*>(user);
+  try {
+    handle(state);
+  } catch (const std::bad_alloc&) {
+    state.out_of_memory = true;
+    xmlStopParser(state.context.get());
+  }
+}
+
 void XmlReader::State::start_element(void* user, const xmlChar* name, const xmlChar* prefix, const xmlChar*, int,
                                      const xmlChar**, int count, int, const xmlChar** attributes) {
-  State& state = *static_cast<State*>(user);
+  guarded(user, [&](State& state) { take_element(state, name, prefix, count, attributes); });
+}
+
+void XmlReader::State::end_element(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
+  guarded(user, [](State& state) {
+    if (--state.depth == 0 && !state.error) state.record.finish();
+  });
+}
+
+void XmlReader::State::take_element(State& state, const xmlChar* name, const xmlChar* prefix, int count,
+                                    const xmlChar** attributes) {
   if (state.error) return;
   const int depth = ++state.depth;
   // The root's children are the log; anything inside them says nothing, and
@@ -132,11 +160,9 @@ void XmlReader::State::start_element(void* user, const xmlChar* name, const xmlC
   }
   element.attributes = state.attributes;
   if (!state.record.take(element)) state.fail(state.record.take_error());
-}
-
-void XmlReader::State::end_element(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
-  State& state = *static_cast<State*>(user);
-  if (--state.depth == 0 && !state.error) state.record.finish();
+  // A hand that starts before the game's type and names fails the log
+  // there, as the scanner finds it: nothing after it may fail first.
+  if (state.record.game_complete() && !state.record.has_game_type_and_names()) xmlStopParser(state.context.get());
 }
 
 void XmlReader::State::document_type(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
@@ -150,12 +176,15 @@ void XmlReader::State::document_type(void* user, const xmlChar*, const xmlChar*,
 // shown as every log byte in a message is.
 void XmlReader::State::library_error(void* user, xmlError* error) {
   State& state = *static_cast<State*>(user);
-  if (error == nullptr || error->level != XML_ERR_FATAL || state.error) return;
+  if (error == nullptr || state.error) return;
+  // Whatever its level: the library goes on after some failed allocations
+  // with less than the document.
   if (error->code == XML_ERR_NO_MEMORY) {
     state.out_of_memory = true;
     state.fail("out of memory");
     return;
   }
+  if (error->level != XML_ERR_FATAL) return;
   std::string message = error->message != nullptr ? error->message : "malformed document";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   for (const char* logged : {error->str1, error->str2, error->str3}) {
@@ -173,8 +202,16 @@ bool XmlReader::State::feed(std::size_t limit) {
   if (all_fed) return false;
   const std::size_t piece = std::min({kPieceSize, size - fed, limit - fed});
   all_fed = fed + piece == size;
-  xmlParseChunk(context.get(), begin + fed, static_cast<int>(piece), all_fed ? 1 : 0);
+  const int status = xmlParseChunk(context.get(), begin + fed, static_cast<int>(piece), all_fed ? 1 : 0);
   fed += piece;
+  // Some of the library's failed allocations reach no handler: one while
+  // it reports (the report needs memory too), one that leaves the piece out
+  // of its input buffer, after which it halts with no error at all.
+  if ((context->errNo == XML_ERR_NO_MEMORY || status == XML_PARSER_EOF) && !out_of_memory) {
+    out_of_memory = true;
+    error.reset();
+    fail("out of memory");
+  }
   return !all_fed;
 }
 

@@ -155,6 +155,11 @@ TEST(order_following_test, records_that_cannot_be_a_game_are_refused_naming_hand
   EXPECT_EQ(Hand().draw(0, 100).riichi(0).win(0, 0).error(), "hand 0 (honba 0), seat 0: win out of turn");
   EXPECT_EQ(Hand().draw(0, 100).discard(0, 100).error(), "hand 0 (honba 0), seat 0: the hand stops without a result");
   EXPECT_EQ(Hand().draw(0, 100).win(0, 0).draw(1, 101).error(), "hand 0 (honba 0), seat 1: draw out of turn");
+  // A record that ends the hand both ways.
+  EXPECT_EQ(Hand().draw(0, 100).win(0, 0).abort(XmlDrawEnd::Kind::NineTerminals).error(),
+            "hand 0 (honba 0), seat 0: win out of turn");
+  EXPECT_EQ(Hand().draw(0, 100).abort(XmlDrawEnd::Kind::NineTerminals).win(0, 0).error(),
+            "hand 0 (honba 0), seat 0: win out of turn");
   EXPECT_EQ(Hand().indicators({135}).draw(0, 100).meld(0, kAnkanOf1m).draw(0, 101).error(),
             "hand 0 (honba 0): no dora indicator left");
 }
