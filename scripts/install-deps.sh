@@ -7,7 +7,7 @@ set -eu
 # (Debian's default clang cannot compile C++23 <expected> against g++ 12's
 # library; libFuzzer and the sanitizer runtimes are in libclang-rt-19-dev).
 packages="g++ cmake make pkg-config libsimdjson-dev libpugixml-dev libgtest-dev libbenchmark-dev zlib1g-dev
-python3 python3-dev python3-pytest python3-setuptools python3-pip clang-19 libclang-rt-19-dev"
+libsqlite3-dev lz4 python3 python3-dev python3-pytest python3-setuptools python3-pip clang-19 libclang-rt-19-dev"
 
 missing=""
 for package in $packages; do
