@@ -37,13 +37,12 @@ struct Setting {
   int option;
   int value;
 };
-constexpr std::array<Setting, 6> kSettings{{
+constexpr std::array<Setting, 5> kSettings{{
     {SQLITE_DBCONFIG_DEFENSIVE, 1},              // no writable schema, no shadow-table writes
     {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},         // views may call only harmless functions
     {SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0},  // no code loaded from a path a query names
     {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},         // nothing runs behind a read
-    {SQLITE_DBCONFIG_DQS_DML, 0},                // a misspelt column is an error, not a string
-    {SQLITE_DBCONFIG_DQS_DDL, 0},
+    {SQLITE_DBCONFIG_DQS_DML, 0},                // a misspelt column in a query is an error, not a string
 }};
 // No memory-mapped reads: a file truncated by someone else while mapped
 // would end the process with SIGBUS instead of an error.

@@ -154,7 +154,7 @@ std::expected<void, std::string> ArchiveDatabase::State::read_page() {
   if (rc == SQLITE_OK) rc = sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(options.page_rows));
   if (rc != SQLITE_OK) return std::unexpected(error(rc));
   std::size_t bytes = 0;
-  while (page.size() < options.page_rows && bytes < options.page_bytes) {
+  while (page.size() < options.page_rows && (page.empty() || bytes < options.page_bytes)) {
     rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) {
       finished = true;

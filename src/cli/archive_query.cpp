@@ -56,9 +56,9 @@ std::expected<UserQuery, std::string> prepare_user_query(sqlite3* db, std::strin
   const char* tail = nullptr;
   const int rc = sqlite3_prepare_v3(db, query.data(), size_int(query), SQLITE_PREPARE_PERSISTENT, &raw, &tail);
   SqliteStatement statement(raw);
-  if (rc == SQLITE_AUTH) return std::unexpected(std::string(kNotOneSelect));
+  if ((rc & 0xFF) == SQLITE_AUTH) return std::unexpected(std::string(kNotOneSelect));
   // A plain SQLITE_ERROR is the query's own: a syntax error, no such table.
-  if (rc == SQLITE_ERROR) return std::unexpected("--sql: " + sqlite_text(db));
+  if ((rc & 0xFF) == SQLITE_ERROR) return std::unexpected("--sql: " + sqlite_text(db));
   if (rc != SQLITE_OK) return std::unexpected(sqlite_message(db, rc, options));
   if (!statement) return std::unexpected(std::string("--sql: the query is empty"));
 
