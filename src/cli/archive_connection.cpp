@@ -37,15 +37,18 @@ struct Setting {
   int option;
   int value;
 };
-constexpr std::array<Setting, 5> kSettings{{
+constexpr std::array<Setting, 6> kSettings{{
     {SQLITE_DBCONFIG_DEFENSIVE, 1},              // no writable schema, no shadow-table writes
     {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},         // views may call only harmless functions
     {SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0},  // no code loaded from a path a query names
     {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},         // nothing runs behind a read
+    {SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1},       // a writer's WAL is its own to fold into the file
     {SQLITE_DBCONFIG_DQS_DML, 0},                // a misspelt column in a query is an error, not a string
 }};
-// No memory-mapped reads: a file truncated by someone else while mapped
-// would end the process with SIGBUS instead of an error.
+// query_only: a second guard behind mode=ro.  cell_size_check: a crafted
+// cell that overruns its page is an error before it is used.  mmap_size 0:
+// a file truncated by someone else while mapped would end the process with
+// SIGBUS instead of an error.
 constexpr const char* kPragmas = "PRAGMA query_only = 1; PRAGMA cell_size_check = 1; PRAGMA mmap_size = 0;";
 
 // The longest value SQLite makes: the longest log, but never so short that
@@ -57,6 +60,9 @@ int clamped_int(std::size_t value) noexcept { return static_cast<int>(std::min<s
 std::size_t value_limit(const ArchiveOptions& options) noexcept {
   return std::min<std::size_t>(std::max(options.max_log_bytes, kMinValueLimit), INT_MAX);
 }
+
+// Room for a row's log twice over (the record and the value made of it).
+std::size_t heap_limit(const ArchiveOptions& options) noexcept { return 2 * options.max_log_bytes + kHeapBesideValues; }
 
 // "2 s", or "150 ms" when it is no whole number of seconds.
 std::string duration_text(std::chrono::milliseconds duration) {
@@ -136,10 +142,10 @@ std::expected<bool, std::string> read_as_immutable(const fs::path& database, boo
   if (!wal_mode) return false;
   std::error_code error;
   const bool has_wal = fs::exists(database.native() + "-wal", error);
-  if (error) return std::unexpected("open: " + database.native() + "-wal: " + error.message());
+  if (error) return std::unexpected("open: its -wal file: " + error.message());
   if (!has_wal) return true;
   const bool has_shm = fs::exists(database.native() + "-shm", error);
-  if (error) return std::unexpected("open: " + database.native() + "-shm: " + error.message());
+  if (error) return std::unexpected("open: its -shm file: " + error.message());
   if (!has_shm) {
     return std::unexpected(
         std::string("database: in WAL mode with a -wal file but no -shm file, which reading would create; "
@@ -181,9 +187,7 @@ std::string sqlite_message(sqlite3* db, int rc, const ArchiveOptions& options) {
     case SQLITE_BUSY: return message + " (a writer held it for more than " + duration_text(options.busy_timeout) + ")";
     case SQLITE_CORRUPT: return message + " (a damaged or truncated file)";
     case SQLITE_NOTADB: return "not an SQLite database (" + message + ")";
-    case SQLITE_NOMEM:
-      return message + " (SQLite's memory is capped at " + size_text(2 * options.max_log_bytes + kHeapBesideValues) +
-             ")";
+    case SQLITE_NOMEM: return message + " (SQLite's memory is capped at " + size_text(heap_limit(options)) + ")";
     case SQLITE_TOOBIG: return message + " (longer than the size limit of " + size_text(value_limit(options)) + ")";
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
@@ -213,7 +217,7 @@ std::expected<SqliteDb, std::string> open_connection(const fs::path& path, const
   const auto immutable = read_as_immutable(real, *wal_mode);
   if (!immutable) return std::unexpected(immutable.error());
 
-  sqlite3_hard_heap_limit64(static_cast<sqlite3_int64>(2 * options.max_log_bytes + kHeapBesideValues));
+  sqlite3_hard_heap_limit64(static_cast<sqlite3_int64>(heap_limit(options)));
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(
       database_uri(real, *immutable).c_str(), &raw,

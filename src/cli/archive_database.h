@@ -49,13 +49,17 @@ struct ArchiveLayout {
   std::string_view processed_column;     // "is_processed": 0 while not downloaded
   std::string_view error_column;         // "was_error": 1 for a failed download
   std::string_view three_player_column;  // "is_sanma" or "is_hirosima" (1), or "num_players" (3)
+
+  bool operator==(const ArchiveLayout&) const = default;
 };
 
 struct ArchiveOptions {
   // How long a writer's lock is waited out before "database is locked".
   std::chrono::milliseconds busy_timeout{2000};
-  // The longest stored (compressed) log taken.  SQLite's heap, for the whole
-  // process, is capped at twice this plus 64 MiB for its cache.
+  // The longest stored (compressed) log taken; a longer one comes as
+  // SkipReason::TooLarge without being loaded (a user's query may instead
+  // end with SQLite's "string or blob too big").  SQLite's heap, for the
+  // whole process, is capped at twice this plus 64 MiB for its cache.
   std::size_t max_log_bytes = std::size_t{64} << 20;
   // The known layouts are read in pages of at most this many rows, or of
   // about this many bytes, each page in a transaction of its own.
@@ -69,12 +73,13 @@ struct ArchiveRow {
   SkipReason skip = SkipReason::None;
 };
 
-// One database being read.  Rows are owned strings, moved out of the page
-// they came in, so a caller may keep them or hand them to other threads.
+// One database being read, by one thread at a time.  Rows are owned
+// strings, moved out of the page they came in, so a caller may keep them or
+// hand them to other threads.
 //
 // Known layouts are read by keyset pages ("WHERE id > last ORDER BY id
-// LIMIT n") in the order of their id primary key, by bytes, rows without an
-// id left out.  Each page is copied out in its own short read transaction,
+// LIMIT n") in the order of their id, the primary key (byte order for text
+// ids), rows without an id left out.  Each page is copied out in its own short read transaction,
 // ended before the first of its rows is handed out, so a downloader can
 // commit between pages, and rows it commits ahead of the reading are read.
 // A user's query is one statement stepped a row at a time in the query's
@@ -86,7 +91,7 @@ struct ArchiveRow {
 // "sqlite: database disk image is malformed (a damaged or truncated file)",
 // "sqlite: database is locked (a writer held it for more than 2 s)",
 // "database: no table named logs or records",
-// "--sql: the query gives 3 columns; it must give two, id then log".
+// "--sql: the query gives 3 columns; it must give two, the id then the log".
 class ArchiveDatabase {
  public:
   // Opens `path` and recognises its layout.  The file is opened read-only
