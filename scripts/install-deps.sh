@@ -10,7 +10,7 @@ set -eu
 # standard library covers gzip, bzip2 and xz); clang-format-19 checks the
 # sources' formatting.
 packages="g++ cmake make pkg-config libsimdjson-dev libxml2-dev libgtest-dev libbenchmark-dev
-zlib1g-dev libbz2-dev liblz4-dev libzstd-dev liblzma-dev lz4 zstd
+zlib1g-dev libbz2-dev liblz4-dev libzstd-dev liblzma-dev libsqlite3-dev lz4 zstd
 python3 python3-dev python3-pytest python3-setuptools python3-pip clang-19 libclang-rt-19-dev clang-format-19"
 
 missing=""
