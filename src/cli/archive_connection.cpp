@@ -90,7 +90,7 @@ std::string message_line(std::string_view text) {
 std::expected<bool, std::string> check_file(const fs::path& path) {
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!fd) return std::unexpected("open: " + errno_text(errno));
-  struct stat info {};
+  struct stat info{};
   if (::fstat(fd.get(), &info) != 0) return std::unexpected("open: " + errno_text(errno));
   if (S_ISDIR(info.st_mode)) return std::unexpected("open: " + errno_text(EISDIR));
   if (!S_ISREG(info.st_mode)) return std::unexpected(std::string("open: not a regular file"));
