@@ -13,7 +13,7 @@
 namespace kiroku::cli {
 namespace {
 
-constexpr std::string_view kSqliteHeader{"SQLite format 3\0", 16};
+constexpr std::string_view kSqliteHeader{"SQLite format 3\0", kSqliteHeaderSize};
 
 // "YYYYMMDDHH" then "gm-", then the game type in four hex digits.
 constexpr std::size_t kDateDigits = 10;

@@ -19,6 +19,7 @@
 namespace kiroku::cli {
 
 // Whether a file starts with the 16 bytes "SQLite format 3\0".
+inline constexpr std::size_t kSqliteHeaderSize = 16;
 bool has_sqlite_header(std::string_view first_bytes) noexcept;
 
 // Whether a log id names a three-player game by its type bits: the TTTT of

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <expected>
 #include <mutex>
 #include <new>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/convert_file.h"
@@ -15,67 +15,97 @@
 namespace kiroku::cli {
 namespace {
 
+// Rows read ahead of each worker: enough that no worker waits on the
+// database, few enough that memory stays flat.
+constexpr std::size_t kRowsAheadPerWorker = 4;
+
 // A log that exhausts memory, say, fails alone instead of ending the process.
-std::expected<Converted, ConvertFailure> convert_file_guarded(const Job& job, const ConvertSettings& settings,
-                                                              MemoryBudget& budget) {
+Outcome convert_job_guarded(Job& job, const ConvertSettings& settings, MemoryBudget& budget) {
   try {
-    return convert_file(job, settings, budget);
+    return convert_job(job, settings, budget);
   } catch (const std::bad_alloc&) {
-    return std::unexpected(ConvertFailure{"out of memory"});
+    return Outcome::failed("out of memory");
   } catch (const std::exception& error) {
-    return std::unexpected(ConvertFailure{std::string("internal error: ") + error.what()});
+    return Outcome::failed(std::string("internal error: ") + error.what());
+  }
+}
+
+void count(BatchTotals& totals, const Outcome& outcome) {
+  switch (outcome.status) {
+    case Outcome::Status::Converted:
+      ++totals.converted;
+      totals.events += outcome.events;
+      totals.input_bytes += outcome.input_bytes;
+      break;
+    case Outcome::Status::Skipped: ++totals.skipped[static_cast<std::size_t>(outcome.skip)]; break;
+    case Outcome::Status::Failed: ++totals.failed; break;
   }
 }
 
 }  // namespace
 
-BatchTotals run_batch(std::span<const Job> jobs, const BatchOptions& options, BatchReporter& reporter,
-                      const StopRequest& stop) {
-  const ConvertSettings settings{options.gzip, options.max_bytes, stop.wake_fd()};
+BatchTotals run_batch(std::span<const Job> files, DatabaseReading reading, const BatchOptions& options,
+                      BatchReporter& reporter, const StopRequest& stop) {
+  const ConvertSettings settings{options.gzip, options.skip_existing, options.max_bytes, stop.wake_fd()};
   MemoryBudget budget(options.memory_bytes, stop.wake_fd());
-  // Workers take the next job by index; logs vary in size, so handing them
-  // out one by one keeps every thread busy to the end.
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> failed_fast{false};
+  const std::size_t threads = std::max<unsigned>(options.jobs, 1);
   std::mutex mutex;  // guards totals and the reporter
   BatchTotals totals;
-  totals.total = jobs.size();
+  totals.total = files.size();
+  std::atomic<bool> failed_fast{false};
 
+  JobFeed feed(files, std::move(reading), threads * kRowsAheadPerWorker, [&](std::uint64_t rows) {
+    const std::lock_guard lock(mutex);
+    totals.total += rows;
+    reporter.progressed(totals);
+  });
+
+  // Workers take the next job as they finish one; logs vary in size, so
+  // handing them out one by one keeps every thread busy to the end.
   const auto work = [&] {
     for (;;) {
-      if (stop.requested() || failed_fast.load(std::memory_order_relaxed)) return;
-      const std::size_t index = next.fetch_add(1, std::memory_order_relaxed);
-      if (index >= jobs.size()) return;
-      const Job& job = jobs[index];
-      auto result = convert_file_guarded(job, settings, budget);
+      if (stop.requested() || failed_fast.load(std::memory_order_relaxed)) {
+        feed.close();
+        return;
+      }
+      auto next = feed.next();
+      if (!next) return;
+      const Outcome outcome = convert_job_guarded(next->job, settings, budget);
 
       const std::lock_guard lock(mutex);
-      if (result) {
-        ++totals.converted;
-        totals.events += result->events;
-        totals.input_bytes += result->input_bytes;
-        if (result->hands_searched > 0) reporter.searched(job, result->hands_searched);
+      count(totals, outcome);
+      if (outcome.status == Outcome::Status::Failed && options.fail_fast) {
+        failed_fast.store(true, std::memory_order_relaxed);
+      }
+      if (outcome.standard_output_closed) {
+        reporter.standard_output_closed(next->job);
       } else {
-        ++totals.failed;
-        if (options.fail_fast) failed_fast.store(true, std::memory_order_relaxed);
-        if (result.error().standard_output_closed) {
-          reporter.standard_output_closed(job);
-        } else {
-          reporter.failed(job, result.error().diagnostic);
-        }
+        reporter.finished(next->index, next->job, outcome);
       }
       reporter.progressed(totals);
     }
   };
 
   {
-    const std::size_t threads = std::clamp<std::size_t>(options.jobs, 1, std::max<std::size_t>(jobs.size(), 1));
     std::vector<std::jthread> helpers;
     helpers.reserve(threads - 1);
     for (std::size_t i = 1; i < threads; ++i) helpers.emplace_back(work);
     work();  // this thread is the first worker
   }  // joins the helpers
-  totals.skipped = totals.total - totals.done();
+  feed.close();
+
+  const Outcome not_started = Outcome::skipped(Skip::NotStarted);
+  for (std::size_t index = feed.files_taken(); index < files.size(); ++index) {
+    count(totals, not_started);
+    reporter.finished(index, files[index], not_started);
+  }
+  if (stop.requested() || failed_fast.load(std::memory_order_relaxed)) {
+    // The rows counted but never taken were not started either.
+    totals.skipped[static_cast<std::size_t>(Skip::NotStarted)] += totals.total - std::min(totals.total, totals.done());
+  }
+  // A database's count is what it had when it was opened: a writer may have
+  // added rows since, and rows without an id are left out.
+  totals.total = totals.done();
   return totals;
 }
 

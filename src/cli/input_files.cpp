@@ -1,10 +1,19 @@
 #include "cli/input_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <expected>
 #include <string_view>
 #include <system_error>
 #include <utility>
+
+#include "cli/archive_database.h"
+#include "kiroku/io/descriptors.h"
 
 namespace kiroku::cli {
 namespace fs = std::filesystem;
@@ -88,12 +97,14 @@ void walk(const std::string& root, InputList& list) {
       list.failures.push_back({path, "open: " + entry.error.message()});
     } else if (entry.type == fs::file_type::directory) {
       enter();
-    } else if (is_log_name(entry.name)) {
+    } else if (is_log_name(entry.name) || is_database_name(entry.name)) {
       // What a link leads to decides; a dangling link fails when it is opened.
       std::error_code error;
       const fs::file_status target =
           entry.type == fs::file_type::symlink ? fs::status(path, error) : fs::file_status(entry.type);
-      if (error || fs::is_regular_file(target)) {
+      if ((error || fs::is_regular_file(target)) && is_database_name(entry.name)) {
+        list.databases.push_back({path, false, true});
+      } else if (error || fs::is_regular_file(target)) {
         list.files.push_back({{path, false, true}, relative});
       } else if (!fs::is_directory(target)) {  // a link to a directory named like a log is neither walked nor read
         list.passed_over.push_back({path, "note: skipped, " + kind_of(target.type())});
@@ -107,15 +118,40 @@ void walk(const std::string& root, InputList& list) {
 std::string source_name(const LogSource& source) { return source.standard_input ? "-" : source.path.native(); }
 
 std::size_t log_extension_size(std::string_view name) {
-  const std::size_t gz = name.ends_with(".gz") ? 3 : 0;
-  name.remove_suffix(gz);
+  std::size_t compression = 0;
+  for (const std::string_view extension : {".gz", ".bz2", ".lz4", ".zst", ".xz"}) {
+    if (name.ends_with(extension)) compression = extension.size();
+  }
+  name.remove_suffix(compression);
   for (const std::string_view extension : {".json", ".mjlog", ".xml"}) {
-    if (name.ends_with(extension)) return extension.size() + gz;
+    if (name.ends_with(extension)) return extension.size() + compression;
   }
   return 0;
 }
 
 bool is_log_name(std::string_view name) { return log_extension_size(name) != 0; }
+
+bool is_database_file(const fs::path& path) {
+  // Only a regular file is peeked at: even opening a FIFO lets its writer
+  // start, and its first bytes belong to the log that follows.
+  struct stat status{};
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  auto opened = open_file(path.native(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  if (!opened || ::fstat(opened->get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  std::array<char, kSqliteHeaderSize> header{};
+  std::size_t filled = 0;
+  while (filled < header.size()) {
+    const ssize_t got = ::read(opened->get(), header.data() + filled, header.size() - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    filled += static_cast<std::size_t>(got);
+  }
+  return has_sqlite_header(std::string_view(header.data(), header.size()));
+}
+
+bool is_database_name(std::string_view name) {
+  return name.ends_with(".db") || name.ends_with(".sqlite") || name.ends_with(".sqlite3");
+}
 
 InputList collect_inputs(std::span<const std::string> arguments) {
   InputList list;
@@ -127,6 +163,8 @@ InputList collect_inputs(std::span<const std::string> arguments) {
       list.failures.push_back({argument, "open: " + error.message()});
     } else if (fs::is_directory(status)) {
       walk(argument, list);
+    } else if (fs::is_regular_file(status) && is_database_file(path)) {
+      list.databases.push_back({path, false, false});
     } else {
       list.files.push_back({{path, false, false}, path.filename()});
     }

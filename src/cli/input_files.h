@@ -33,19 +33,30 @@ struct InputFile {
 
 struct InputList {
   std::vector<InputFile> files;
+  std::vector<LogSource> databases;  // log databases, each read row by row
   std::vector<Failure> failures;     // arguments that do not exist, directories that cannot be listed
   std::vector<Failure> passed_over;  // FIFOs, devices and sockets found in directories
 };
 
 // The size of the log extension `name` ends with: ".json", ".mjlog" or
-// ".xml", maybe followed by ".gz"; 0 when it has none.
+// ".xml", maybe followed by ".gz", ".bz2", ".lz4", ".zst" or ".xz"; 0 when
+// it has none.
 std::size_t log_extension_size(std::string_view name);
 
 // Whether `name` is that of a log a directory walk takes.
 bool is_log_name(std::string_view name);
 
+// Whether `name` is that of a log database a directory walk takes: ".db",
+// ".sqlite" or ".sqlite3".
+bool is_database_name(std::string_view name);
+
+// Whether the file at `path` starts as an SQLite database does; false when
+// it cannot be read (reading it as a log then says why).
+bool is_database_file(const std::filesystem::path& path);
+
 // A file argument is taken whatever its name and type (the plan keeps "-"
-// out of batches); a directory argument is walked recursively for log names.  Inside
+// out of batches), as a database when it starts as one; a directory
+// argument is walked recursively for log and database names.  Inside
 // directories only regular files are taken.  Symbolic links to files are
 // followed, links to directories are not (a link cycle would never end).
 // Each directory's logs come sorted by path, so runs are reproducible.

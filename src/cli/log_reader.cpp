@@ -70,16 +70,15 @@ std::expected<OpenLog, std::string> open_log(const LogSource& source) {
   return log;
 }
 
-}  // namespace
-
-std::expected<LogText, std::string> read_log(const LogSource& source, std::size_t max_bytes, int cancel_fd,
-                                             MemoryBudget& budget) {
-  auto log = open_log(source);
-  if (!log) return std::unexpected(std::move(log.error()));
-  auto reservation = Reservation::take(budget, log->start < 0);
+// Reads with `read(room)` within the budget, from the start again (after
+// `rewind()`, false with errno set when it cannot) whenever the budget asks.
+template <typename Read, typename Rewind>
+std::expected<LogText, std::string> read_within(bool stream, std::size_t max_bytes, MemoryBudget& budget, Read read,
+                                                Rewind rewind) {
+  auto reservation = Reservation::take(budget, stream);
   if (!reservation) return std::unexpected("read: " + errno_text(reservation.error()));
   for (;;) {
-    auto text = read_log_text(log->fd, max_bytes, cancel_fd, &*reservation);
+    auto text = read(&*reservation);
     if (text) {
       reservation->keep(text->size() + PaddedText::kPadding);
       return LogText{std::move(*text), std::move(*reservation)};
@@ -88,8 +87,27 @@ std::expected<LogText, std::string> read_log(const LogSource& source, std::size_
       return std::unexpected(describe(text.error(), max_bytes, *reservation, budget));
     }
     if (!reservation->restart()) return std::unexpected("read: " + errno_text(ECANCELED));
-    if (::lseek(log->fd, log->start, SEEK_SET) < 0) return std::unexpected("read: " + errno_text(errno));
+    if (!rewind()) return std::unexpected("read: " + errno_text(errno));
   }
+}
+
+}  // namespace
+
+std::expected<LogText, std::string> read_log(const LogSource& source, std::size_t max_bytes, int cancel_fd,
+                                             MemoryBudget& budget) {
+  auto log = open_log(source);
+  if (!log) return std::unexpected(std::move(log.error()));
+  return read_within(
+      log->start < 0, max_bytes, budget,
+      [&](TextRoom* room) { return read_log_text(log->fd, max_bytes, cancel_fd, room); },
+      [&] { return ::lseek(log->fd, log->start, SEEK_SET) >= 0; });
+}
+
+std::expected<LogText, std::string> read_stored_log(std::string_view bytes, std::size_t max_bytes,
+                                                    MemoryBudget& budget) {
+  return read_within(
+      false, max_bytes, budget, [&](TextRoom* room) { return log_text_from_bytes(bytes, max_bytes, room); },
+      [] { return true; });
 }
 
 }  // namespace kiroku::cli

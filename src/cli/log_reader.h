@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <expected>
 #include <string>
+#include <string_view>
 
 #include "cli/input_files.h"
 #include "cli/memory_budget.h"
@@ -28,5 +29,9 @@ struct LogText {
 // than the memory budget of 8 GiB (--memory)".
 [[nodiscard]] std::expected<LogText, std::string> read_log(const LogSource& source, std::size_t max_bytes,
                                                            int cancel_fd, MemoryBudget& budget);
+
+// The same for a log stored in memory (a database row's cell).
+[[nodiscard]] std::expected<LogText, std::string> read_stored_log(std::string_view bytes, std::size_t max_bytes,
+                                                                  MemoryBudget& budget);
 
 }  // namespace kiroku::cli

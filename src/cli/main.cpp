@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@
 #include "cli/batch.h"
 #include "cli/display.h"
 #include "cli/machine_memory.h"
+#include "cli/manifest.h"
 #include "cli/options.h"
 #include "cli/plan.h"
 #include "cli/progress.h"
@@ -66,21 +68,26 @@ class Diagnostics {
 class StderrReporter final : public BatchReporter {
  public:
   StderrReporter(Diagnostics& diagnostics, StopRequest& stop, bool notes, bool progress_bar,
-                 std::size_t earlier_failures, Clock::time_point start)
-      : diagnostics_(diagnostics), stop_(stop), notes_(notes), earlier_failures_(earlier_failures) {
+                 std::size_t earlier_failures, Clock::time_point start, Manifest* manifest)
+      : diagnostics_(diagnostics),
+        stop_(stop),
+        notes_(notes),
+        earlier_failures_(earlier_failures),
+        manifest_(manifest) {
     if (progress_bar) bar_.emplace(start);
   }
 
-  void failed(const Job& job, std::string_view diagnostic) override {
-    erase_bar();
-    diagnostics_.line(shown(source_name(job.source)) + ": " + std::string(diagnostic));
-  }
-
-  void searched(const Job& job, std::size_t hands) override {
-    if (!notes_) return;
-    erase_bar();
-    diagnostics_.line(shown(source_name(job.source)) + ": note: converted; " + std::to_string(hands) +
-                      (hands == 1 ? " hand needed" : " hands needed") + " a search of the call orders");
+  void finished(std::size_t index, const Job& job, const Outcome& outcome) override {
+    if (manifest_ != nullptr) manifest_->add(index, job, outcome);
+    if (outcome.status == Outcome::Status::Failed) {
+      erase_bar();
+      diagnostics_.line(shown(job_name(job)) + ": " + outcome.diagnostic);
+    } else if (outcome.status == Outcome::Status::Converted && outcome.hands_searched > 0 && notes_) {
+      const std::size_t hands = outcome.hands_searched;
+      erase_bar();
+      diagnostics_.line(shown(job_name(job)) + ": note: converted; " + std::to_string(hands) +
+                        (hands == 1 ? " hand needed" : " hands needed") + " a search of the call orders");
+    }
   }
 
   void progressed(const BatchTotals& totals) override {
@@ -111,6 +118,7 @@ class StderrReporter final : public BatchReporter {
   StopRequest& stop_;
   bool notes_;
   std::size_t earlier_failures_;
+  Manifest* manifest_;  // none without --manifest
   std::optional<ProgressBar> bar_;
   bool bar_drawn_ = false;
 };
@@ -133,29 +141,63 @@ int convert(const Options& options, const Plan& plan, StopRequest& stop, Clock::
   for (const Failure& failure : plan.failures) diagnostics.line(shown(failure.file) + ": " + failure.diagnostic);
   if (!options.quiet) {
     for (const Failure& note : plan.passed_over) diagnostics.line(shown(note.file) + ": " + note.diagnostic);
-    if (plan.jobs.empty() && plan.failures.empty()) {
-      diagnostics.line("kiroku: note: no log files found (*.json, *.mjlog, *.xml, or their .gz forms)");
+    if (plan.jobs.empty() && plan.databases.empty() && plan.failures.empty()) {
+      diagnostics.line(
+          "kiroku: note: no log files found (*.json, *.mjlog, *.xml, their compressed forms, or log databases)");
     }
   }
 
+  std::optional<Manifest> manifest;
+  if (options.manifest) {
+    auto opened = Manifest::open(
+        *options.manifest == "-" ? std::nullopt : std::optional<std::filesystem::path>(*options.manifest),
+        stop.wake_fd());
+    if (!opened) {
+      diagnostics.line("kiroku: manifest: " + opened.error().diagnostic);
+      return kExitFailed;
+    }
+    manifest.emplace(std::move(*opened));
+  }
+
   const bool progress_bar = plan.batch && !options.quiet && ::isatty(STDERR_FILENO) == 1;
-  StderrReporter reporter(diagnostics, stop, !options.quiet, progress_bar, plan.failures.size(), start);
+  StderrReporter reporter(diagnostics, stop, !options.quiet, progress_bar, plan.failures.size(), start,
+                          manifest ? &*manifest : nullptr);
   BatchTotals totals;
   if ((options.fail_fast && !plan.failures.empty()) || stop.requested()) {
-    totals.total = totals.skipped = plan.jobs.size();
+    totals.total = plan.jobs.size();
+    totals.skipped[static_cast<std::size_t>(Skip::NotStarted)] = plan.jobs.size();
   } else {
-    const BatchOptions batch{options.jobs != 0 ? options.jobs : default_jobs(), options.gzip, options.fail_fast,
-                             options.max_size, options.memory != 0 ? options.memory : default_memory_budget()};
-    totals = run_batch(plan.jobs, batch, reporter, stop);
+    const BatchOptions batch{.jobs = options.jobs != 0 ? options.jobs : default_jobs(),
+                             .gzip = options.gzip,
+                             .fail_fast = options.fail_fast,
+                             .skip_existing = options.skip_existing,
+                             .max_bytes = options.max_size,
+                             .memory_bytes = options.memory != 0 ? options.memory : default_memory_budget()};
+    DatabaseReading reading{.databases = plan.databases,
+                            .sql = options.sql,
+                            .output_directory = plan.output_directory,
+                            .suffix = plan.suffix,
+                            .by_month = options.by_month};
+    totals = run_batch(plan.jobs, std::move(reading), batch, reporter, stop);
   }
   reporter.finish();
   totals.total += plan.failures.size();
   totals.failed += plan.failures.size();
 
+  if (!options.quiet && totals.skipped_in_all() > totals.not_started()) {
+    diagnostics.line("kiroku: note: " + passed_over_text(totals));
+  }
   if (options.summary) {
     diagnostics.line(summary_line(totals, std::chrono::duration<double>(Clock::now() - start).count()));
   }
-  return totals.failed == 0 && totals.skipped == 0 ? kExitConverted : kExitFailed;
+  // Whole or not at all: a run that stops early leaves none.
+  if (manifest && !stop.requested()) {
+    if (auto committed = manifest->commit(); !committed) {
+      diagnostics.line("kiroku: manifest: " + committed.error().diagnostic);
+      return kExitFailed;
+    }
+  }
+  return totals.failed == 0 && totals.not_started() == 0 ? kExitConverted : kExitFailed;
 }
 
 int run(std::span<const char* const> arguments) {

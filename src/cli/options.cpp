@@ -11,6 +11,9 @@ namespace {
 // fewer cores, and the memory budget holds back jobs beyond what it fits.
 constexpr unsigned kMaxJobs = 1024;
 
+// An output name's ending; the id or name before it is at most 200 bytes.
+constexpr std::size_t kMaxSuffixBytes = 32;
+
 constexpr std::string_view kUsage =
     "Usage: kiroku [OPTION]... FILE\n"
     "       kiroku [OPTION]... -o OUT FILE\n"
@@ -118,8 +121,8 @@ std::expected<std::size_t, UsageError> parse_size(std::string_view text) {
 // The long options without a value, so that "--gzip=yes" is told apart from
 // an option that does not exist.
 bool is_known(std::string_view name) {
-  for (const std::string_view known :
-       {"--gzip", "--keep-going", "--fail-fast", "--quiet", "--summary", "--help", "--version"}) {
+  for (const std::string_view known : {"--gzip", "--by-month", "--skip-existing", "--keep-going", "--fail-fast",
+                                       "--quiet", "--summary", "--help", "--version"}) {
     if (name == known) return true;
   }
   return false;
@@ -156,7 +159,8 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       attached = argument.substr(2);
     }
     const bool takes_value = name == "-o" || name == "--output" || name == "-j" || name == "--jobs" ||
-                             name == "--max-size" || name == "--memory";
+                             name == "--max-size" || name == "--memory" || name == "--sql" || name == "--suffix" ||
+                             name == "--manifest";
     if (attached && !takes_value) {
       if (name.starts_with("--") && is_known(name))
         return std::unexpected(UsageError{"option " + shown_quoted(name) + " takes no value"});
@@ -184,6 +188,21 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       auto size = parse_size(value);
       if (!size) return std::unexpected(std::move(size.error()));
       (name == "--memory" ? options.memory : options.max_size) = *size;
+    } else if (name == "--sql") {
+      options.sql = std::string(value);
+    } else if (name == "--suffix") {
+      if (value.find('/') != std::string_view::npos || value.find('\0') != std::string_view::npos ||
+          value.size() > kMaxSuffixBytes) {
+        return std::unexpected(UsageError{"invalid suffix " + shown_quoted(value) + " (at most " +
+                                          std::to_string(kMaxSuffixBytes) + " bytes, no '/')"});
+      }
+      options.suffix = std::string(value);
+    } else if (name == "--manifest") {
+      options.manifest = std::string(value);
+    } else if (name == "--by-month") {
+      options.by_month = true;
+    } else if (name == "--skip-existing") {
+      options.skip_existing = true;
     } else if (name == "--gzip") {
       options.gzip = true;
     } else if (name == "--keep-going") {

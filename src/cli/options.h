@@ -19,6 +19,11 @@ struct Options {
   unsigned jobs = 0;                           // -j; 0 means one per core
   std::size_t max_size = kDefaultMaxLogBytes;  // --max-size: the longest log text taken, decompressed
   std::size_t memory = 0;                      // --memory: what the running jobs hold together; 0: the default
+  std::optional<std::string> sql;              // --sql: the SELECT of (id, log) every database input is read by
+  std::optional<std::string> suffix;           // --suffix: what outputs end with instead of ".mjson" (".mjson.gz")
+  std::optional<std::string> manifest;         // --manifest: the file of one JSON line per log
+  bool by_month = false;                       // --by-month: a row's output below YYYY/MM/
+  bool skip_existing = false;                  // --skip-existing: a log whose output exists is passed over
   bool gzip = false;
   bool fail_fast = false;  // --fail-fast; --keep-going (the default) clears it
   bool quiet = false;

@@ -6,10 +6,12 @@
 
 namespace kiroku::cli {
 
-std::filesystem::path output_relative_path(const std::filesystem::path& relative, bool gzip) {
+std::string default_output_suffix(bool gzip) { return gzip ? ".mjson.gz" : ".mjson"; }
+
+std::filesystem::path output_relative_path(const std::filesystem::path& relative, std::string_view suffix) {
   std::string name = relative.filename().native();
   name.resize(name.size() - log_extension_size(name));
-  name += gzip ? ".mjson.gz" : ".mjson";
+  name += suffix;
   return relative.parent_path() / name;
 }
 

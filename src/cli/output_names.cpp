@@ -1,6 +1,7 @@
 #include "cli/output_names.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "kiroku/io/quoted_text.h"
 
@@ -36,6 +37,18 @@ std::expected<void, std::string> check_id_name(std::string_view id) {
     return std::unexpected(shown_id(id) + " has a character other than ASCII letters, digits, '.', '_' and '-'");
   }
   return {};
+}
+
+std::expected<std::filesystem::path, std::string> row_output_path(const std::filesystem::path& directory,
+                                                                  std::string_view id, std::string_view suffix,
+                                                                  bool by_month) {
+  if (auto checked = check_id_name(id); !checked) return std::unexpected(std::move(checked.error()));
+  std::string name(id);
+  name += suffix;
+  if (!by_month) return directory / name;
+  const auto month = month_folder(id);
+  if (!month) return std::unexpected(shown_id(id) + " does not start with a year and month (--by-month)");
+  return directory / *month / name;
 }
 
 std::optional<std::string> month_folder(std::string_view id) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <expected>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,5 +25,12 @@ inline constexpr std::size_t kMaxIdNameBytes = 200;
 // "2019/01" for an id starting "201901"; none when its first six bytes are
 // not all digits.
 std::optional<std::string> month_folder(std::string_view id);
+
+// Where a row's output goes: `directory`/ID`suffix`, or with `by_month`
+// `directory`/YYYY/MM/ID`suffix`.  The id's failure of check_id_name, or
+// for `by_month` 'id "x" does not start with a year and month (--by-month)'.
+[[nodiscard]] std::expected<std::filesystem::path, std::string> row_output_path(const std::filesystem::path& directory,
+                                                                                std::string_view id,
+                                                                                std::string_view suffix, bool by_month);
 
 }  // namespace kiroku::cli

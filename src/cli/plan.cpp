@@ -71,19 +71,20 @@ void drop_repeats(std::vector<Failure>& failures) {
                 [&](const Failure& failure) { return !seen.emplace(failure.file, failure.diagnostic).second; });
 }
 
-// Refuses the first job whose output would overwrite one of `sources`.
+// Refuses the first output (a job's target, none for standard output) that
+// would overwrite one of `sources`.
 std::expected<void, UsageError> refuse_outputs_that_are_inputs(const std::vector<LogSource>& sources,
-                                                               const std::vector<Job>& jobs) {
+                                                               const std::vector<std::optional<fs::path>>& outputs) {
   std::map<FileId, const LogSource*> inputs;
   for (const LogSource& source : sources) {
     if (const auto id = file_id(source)) inputs.try_emplace(*id, &source);
   }
-  for (const Job& job : jobs) {
-    const auto id = file_id(job.target);
+  for (const std::optional<fs::path>& target : outputs) {
+    const auto id = file_id(target);
     if (!id) continue;
     const auto input = inputs.find(*id);
     if (input == inputs.end()) continue;
-    const std::string output = job.target ? shown_quoted(job.target->native()) : std::string("standard output");
+    const std::string output = target ? shown_quoted(target->native()) : std::string("standard output");
     return std::unexpected(UsageError{"output " + output + " is the same file as input " +
                                           shown_quoted(source_name(*input->second)) + "; nothing was converted",
                                       false});
@@ -91,13 +92,35 @@ std::expected<void, UsageError> refuse_outputs_that_are_inputs(const std::vector
   return {};
 }
 
+std::vector<std::optional<fs::path>> targets_of(const std::vector<Job>& jobs) {
+  std::vector<std::optional<fs::path>> targets;
+  targets.reserve(jobs.size());
+  for (const Job& job : jobs) targets.push_back(job.target);
+  return targets;
+}
+
+// Each database once, however often it is named or found.
+std::vector<LogSource> distinct_files(std::vector<LogSource> sources) {
+  std::vector<LogSource> distinct;
+  for (LogSource& source : sources) {
+    const bool seen =
+        std::ranges::any_of(distinct, [&](const LogSource& earlier) { return same_file(earlier, source); });
+    if (!seen) distinct.push_back(std::move(source));
+  }
+  return distinct;
+}
+
 }  // namespace
 
 std::expected<Plan, UsageError> make_plan(const Options& options) {
   Plan plan;
+  plan.suffix = options.suffix.value_or(default_output_suffix(options.gzip));
   bool any_directory = false;
   for (const std::string& input : options.inputs) any_directory = any_directory || is_directory(input);
-  plan.batch = options.inputs.size() > 1 || any_directory || (options.output && names_directory(*options.output));
+  plan.batch = options.inputs.size() > 1 || any_directory || (options.output && names_directory(*options.output)) ||
+               (options.inputs.front() != "-" && is_database_file(options.inputs.front()));
+  std::vector<std::optional<fs::path>> manifest;
+  if (options.manifest) manifest.emplace_back(fs::path(*options.manifest));
 
   if (!plan.batch) {
     // A single file is read even if missing, so that the failure names it
@@ -106,14 +129,18 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
     if (options.output && *options.output != "-") target = fs::path(*options.output);
     const std::string& input = options.inputs.front();
     LogSource source = input == "-" ? LogSource{fs::path(), true, false} : LogSource{fs::path(input), false, false};
-    plan.jobs.push_back({source, std::move(target)});
-    if (auto refused = refuse_outputs_that_are_inputs({source}, plan.jobs); !refused) {
+    plan.jobs.push_back(file_job(source, std::move(target)));
+    auto outputs = targets_of(plan.jobs);
+    outputs.insert(outputs.end(), manifest.begin(), manifest.end());
+    if (auto refused = refuse_outputs_that_are_inputs({source}, outputs); !refused) {
       return std::unexpected(std::move(refused.error()));
     }
     return plan;
   }
   if (!options.output || *options.output == "-") {
-    return std::unexpected(UsageError{"several logs need an output directory (-o OUTDIR)"});
+    return std::unexpected(UsageError{options.inputs.size() == 1 && !any_directory
+                                          ? "a log database needs an output directory (-o OUTDIR)"
+                                          : "several logs need an output directory (-o OUTDIR)"});
   }
   if (std::ranges::find(options.inputs, "-") != options.inputs.end()) {
     return std::unexpected(UsageError{"standard input ('-') can only be the one input, not part of a batch"});
@@ -124,10 +151,12 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
   plan.passed_over = std::move(inputs.passed_over);
   drop_repeats(plan.passed_over);
   const fs::path directory(*options.output);
+  plan.output_directory = directory;
+  plan.databases = distinct_files(std::move(inputs.databases));
   std::map<fs::path, const LogSource*> owners;  // output path -> the log that has it
   plan.jobs.reserve(inputs.files.size());
   for (InputFile& file : inputs.files) {
-    fs::path target = (directory / output_relative_path(file.relative, options.gzip)).lexically_normal();
+    fs::path target = (directory / output_relative_path(file.relative, plan.suffix)).lexically_normal();
     const auto [owner, inserted] = owners.try_emplace(target, &file.source);
     if (!inserted) {
       // The same file for the same output, named twice or found through a
@@ -138,13 +167,16 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
            "output " + shown(target.native()) + " is also the output of " + shown(owner->second->path.native())});
       continue;
     }
-    plan.jobs.push_back({file.source, std::move(target)});
+    plan.jobs.push_back(file_job(file.source, std::move(target)));
   }
   // Every log found counts, even one whose output another log has.
-  std::vector<LogSource> sources;
-  sources.reserve(inputs.files.size());
+  std::vector<LogSource> sources = plan.databases;
+  sources.reserve(inputs.files.size() + plan.databases.size());
   for (const InputFile& file : inputs.files) sources.push_back(file.source);
-  if (auto refused = refuse_outputs_that_are_inputs(sources, plan.jobs); !refused) {
+  auto outputs = targets_of(plan.jobs);
+  outputs.insert(outputs.end(), manifest.begin(), manifest.end());
+  outputs.emplace_back(directory);  // a database given as -o
+  if (auto refused = refuse_outputs_that_are_inputs(sources, outputs); !refused) {
     return std::unexpected(std::move(refused.error()));
   }
   drop_repeats(plan.failures);

@@ -47,11 +47,31 @@ std::optional<std::string> ProgressBar::update(const BatchTotals& totals, Clock:
   return line;
 }
 
+namespace {
+
+std::string skip_counts(const BatchTotals& totals) {
+  std::string counts;
+  for (std::size_t kind = 0; kind < kSkipKinds; ++kind) {
+    if (totals.skipped[kind] == 0) continue;
+    if (!counts.empty()) counts += ", ";
+    counts += std::string(skip_text(static_cast<Skip>(kind))) + ": " + std::to_string(totals.skipped[kind]);
+  }
+  return "(" + counts + ")";
+}
+
+}  // namespace
+
+std::string passed_over_text(const BatchTotals& totals) {
+  return std::to_string(totals.skipped_in_all()) + " logs skipped " + skip_counts(totals);
+}
+
 std::string summary_line(const BatchTotals& totals, double seconds) {
   char text[200];
   std::snprintf(text, sizeof text, "kiroku: %zu logs converted, %zu failed", totals.converted, totals.failed);
   std::string line = text;
-  if (totals.skipped > 0) line += ", " + std::to_string(totals.skipped) + " skipped";
+  if (totals.skipped_in_all() > 0) {
+    line += ", " + std::to_string(totals.skipped_in_all()) + " skipped " + skip_counts(totals);
+  }
   std::snprintf(text, sizeof text, ", %" PRIu64 " events written, %.2f s", totals.events, seconds);
   line += text;
   return line;

@@ -33,7 +33,11 @@ class ProgressBar {
 };
 
 // "kiroku: 1998 logs converted, 2 failed, 1234567 events written, 3.21 s"
-// (with ", 5 skipped" after the failures when there are any).
+// (with ", 5 skipped (three-player game: 3, not downloaded: 2)" after the
+// failures when any were passed over).
 std::string summary_line(const BatchTotals& totals, double seconds);
+
+// "5 logs skipped (three-player game: 3, not downloaded: 2)".
+std::string passed_over_text(const BatchTotals& totals);
 
 }  // namespace kiroku::cli

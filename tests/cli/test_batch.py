@@ -62,10 +62,14 @@ def test_mixed_directory(tool, mixed_tree, tmp_path):
         expected = tool.run(write_log(tmp_path / "single" / f"{player}.json", _good_text(player)), check_status=0).stdout
         assert (out / relative).read_bytes() == expected, relative
 
+    # A three-player game found in a directory is passed over and counted;
+    # every other refusal fails its log alone.
+    refused = [(name, stage) for name, _, stage in broken_logs() if name != "three_player"]
     reported = _failures(result.stderr)
-    assert set(reported) == {str(mixed_tree / "2024" / "02" / f"{name}.json") for name, _, _ in broken_logs()}
-    for name, _, stage in broken_logs():
+    assert set(reported) == {str(mixed_tree / "2024" / "02" / f"{name}.json") for name, _ in refused}
+    for name, stage in refused:
         assert reported[str(mixed_tree / "2024" / "02" / f"{name}.json")].startswith(f"{stage}: ")
+    assert "kiroku: note: 1 logs skipped (three-player game: 1)" in result.stderr.decode().splitlines()
 
 
 def test_keep_going_is_the_default_and_fail_fast_stops(tool, tmp_path):
@@ -83,7 +87,7 @@ def test_keep_going_is_the_default_and_fail_fast_stops(tool, tmp_path):
     stopped = tool.run("--summary", "--fail-fast", "-j", "1", "-o", tmp_path / "stopped", root, check_status=1)
     lines = stopped.stderr.decode().splitlines()
     assert lines[0].startswith(f"{root / 'a_broken.json'}: read: ")
-    assert lines[-1].startswith("kiroku: 0 logs converted, 1 failed, 20 skipped, 0 events written, ")
+    assert lines[-1].startswith("kiroku: 0 logs converted, 1 failed, 20 skipped (not started: 20), 0 events written, ")
     assert not (tmp_path / "stopped").exists() or all_files(tmp_path / "stopped") == []
 
 
@@ -197,7 +201,7 @@ def test_interrupt_leaves_only_whole_files(tool, tmp_path):
 def test_a_directory_without_logs_converts_nothing(tool, tmp_path):
     write_log(tmp_path / "logs" / "notes.txt", "not a log")
     result = tool.run("-o", tmp_path / "out", tmp_path / "logs", check_status=0)
-    assert result.stderr == b"kiroku: note: no log files found (*.json, *.mjlog, *.xml, or their .gz forms)\n"
+    assert result.stderr == b"kiroku: note: no log files found (*.json, *.mjlog, *.xml, their compressed forms, or log databases)\n"
     assert not (tmp_path / "out").exists()
     assert tool.run("-q", "-o", tmp_path / "out", tmp_path / "logs", check_status=0).stderr == b""
 

@@ -261,9 +261,10 @@ std::expected<PaddedText, LogFileError> read_log_text(int fd, std::size_t max_by
                     room);
 }
 
-std::expected<PaddedText, LogFileError> log_text_from_bytes(std::string_view bytes, std::size_t max_bytes) {
+std::expected<PaddedText, LogFileError> log_text_from_bytes(std::string_view bytes, std::size_t max_bytes,
+                                                            TextRoom* room) {
   Source source(bytes);
-  return read_whole(source, bytes.size(), max_bytes, nullptr);
+  return read_whole(source, bytes.size(), max_bytes, room);
 }
 
 }  // namespace kiroku

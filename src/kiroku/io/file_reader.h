@@ -71,7 +71,7 @@ class TextRoom {
                                                                     TextRoom* room = nullptr);
 
 // The same for the bytes of a log file already in memory.
-[[nodiscard]] std::expected<PaddedText, LogFileError> log_text_from_bytes(std::string_view bytes,
-                                                                          std::size_t max_bytes);
+[[nodiscard]] std::expected<PaddedText, LogFileError> log_text_from_bytes(std::string_view bytes, std::size_t max_bytes,
+                                                                          TextRoom* room = nullptr);
 
 }  // namespace kiroku

@@ -1,0 +1,133 @@
+#include "cli/job_feed.h"
+
+#include <utility>
+
+#include "cli/output_names.h"
+
+namespace kiroku::cli {
+namespace {
+
+// Stored logs waiting beyond this wait no more rows behind them.
+constexpr std::size_t kMaxQueuedBytes = std::size_t{64} << 20;
+
+}  // namespace
+
+JobFeed::JobFeed(std::span<const Job> files, DatabaseReading reading, std::size_t ahead,
+                 std::function<void(std::uint64_t)> counted)
+    : files_(files), reading_(std::move(reading)), ahead_(ahead == 0 ? 1 : ahead), counted_(std::move(counted)) {
+  if (reading_.databases.empty()) {
+    reading_done_ = true;
+  } else {
+    reader_ = std::jthread([this] { read_all(); });
+  }
+}
+
+JobFeed::~JobFeed() { close(); }
+
+std::optional<JobFeed::Numbered> JobFeed::next() {
+  std::unique_lock lock(mutex_);
+  if (closed_) return std::nullopt;
+  if (next_file_ < files_.size()) {
+    const std::size_t index = next_file_++;
+    return Numbered{index, files_[index]};
+  }
+  changed_.wait(lock, [&] { return closed_ || reading_done_ || !rows_.empty(); });
+  if (closed_ || rows_.empty()) return std::nullopt;
+  Numbered row{files_.size() + rows_taken_++, std::move(rows_.front())};
+  rows_.pop_front();
+  if (row.job.row) queued_bytes_ -= row.job.row->bytes.size();
+  changed_.notify_all();
+  return row;
+}
+
+std::size_t JobFeed::files_taken() const {
+  const std::lock_guard lock(mutex_);
+  return next_file_;
+}
+
+void JobFeed::close() {
+  {
+    const std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool JobFeed::push(Job job) {
+  const std::size_t bytes = job.row ? job.row->bytes.size() : 0;
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] {
+    return closed_ || rows_.empty() || (rows_.size() < ahead_ && queued_bytes_ + bytes <= kMaxQueuedBytes);
+  });
+  if (closed_) return false;
+  queued_bytes_ += bytes;
+  rows_.push_back(std::move(job));
+  changed_.notify_all();
+  return true;
+}
+
+Job JobFeed::job_for_row(const LogSource& database, ArchiveRow row) const {
+  Job job = file_job(database, std::nullopt);
+  switch (row.skip) {
+    case SkipReason::None: break;
+    case SkipReason::NotDownloaded: job.skip = Skip::NotDownloaded; break;
+    case SkipReason::ErrorRow: job.skip = Skip::ErrorRow; break;
+    case SkipReason::ThreePlayer: job.skip = Skip::ThreePlayer; break;
+    case SkipReason::TooLarge: job.refused = "read: " + std::string(skip_reason_text(SkipReason::TooLarge)); break;
+  }
+  if (!job.skip && !job.refused) {
+    auto target = row_output_path(reading_.output_directory, row.id, reading_.suffix, reading_.by_month);
+    if (target) {
+      job.target = std::move(*target);
+    } else {
+      job.refused = "output: " + target.error();
+    }
+  }
+  job.row = DatabaseRow{std::move(row.id), std::move(row.log)};
+  return job;
+}
+
+// Every database is opened and counted first, so that the progress bar has
+// its total from the start; then their rows are read in turn.
+void JobFeed::read_all() {
+  std::vector<std::pair<const LogSource*, ArchiveDatabase>> opened;
+  const auto failed = [&](const LogSource& database, std::string diagnostic) {
+    counted_(1);
+    Job job = file_job(database, std::nullopt);
+    job.refused = std::move(diagnostic);
+    return push(std::move(job));
+  };
+  for (const LogSource& database : reading_.databases) {
+    auto open =
+        reading_.sql ? ArchiveDatabase::open_query(database.path, *reading_.sql) : ArchiveDatabase::open(database.path);
+    if (!open) {
+      if (!failed(database, std::move(open.error()))) break;
+      continue;
+    }
+    const auto rows = open->count_rows();
+    counted_(rows ? *rows : 0);
+    opened.emplace_back(&database, std::move(*open));
+  }
+  for (auto& [database, rows] : opened) {
+    for (;;) {
+      auto row = rows.next_row();
+      if (!row) {
+        failed(*database, std::move(row.error()));
+        break;
+      }
+      if (!*row) break;
+      if (!push(job_for_row(*database, std::move(**row)))) break;
+    }
+    {
+      const std::lock_guard lock(mutex_);
+      if (closed_) break;
+    }
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    reading_done_ = true;
+  }
+  changed_.notify_all();
+}
+
+}  // namespace kiroku::cli
