@@ -1,0 +1,70 @@
+// The pipeline's entries that write Tenhou's JSON log (pipeline.h).
+#include <span>
+#include <utility>
+#include <variant>
+
+#include "kiroku/conv/converter.h"
+#include "kiroku/encode/tenhou6_writer.h"
+#include "kiroku/encode/viewer_link.h"
+#include "kiroku/log_source.h"
+#include "kiroku/pipeline.h"
+#include "kiroku/read/log_format.h"
+
+namespace kiroku {
+
+namespace {
+
+struct WrittenHands {
+  Tenhou6Game game;
+  std::vector<std::string> hands;  // each as append_tenhou6_hand writes it
+};
+
+// Reads, prepares and converts the whole game, and writes each hand that
+// converts.
+std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::string_view ref) {
+  text.drop_prefix(byte_order_mark_size(text.view()));
+  Tenhou6Capture capture;
+  capture.game.ref = ref;
+  std::variant<JsonSource, XmlSource> source{std::in_place_type<JsonSource>, &capture};
+  if (detect_log_format(text.view()) == LogFormat::TenhouXml) source.emplace<XmlSource>(&capture);
+  auto game = std::visit([&](auto& hands) { return hands.open(text); }, source);
+  if (!game) return std::unexpected(std::move(game.error()));
+  conv::Converter converter(*game);
+  PreparedHand hand;
+  std::vector<Event> events;  // the check's, dropped hand by hand
+  WrittenHands written;
+  for (;;) {
+    auto more = std::visit([&](auto& hands) { return hands.next_hand(hand); }, source);
+    if (!more) return std::unexpected(std::move(more.error()));
+    if (!*more) break;
+    if (auto converted = converter.convert_hand(hand, events); !converted) {
+      return std::unexpected(PipelineError{std::move(converted.error())});
+    }
+    events.clear();
+    append_tenhou6_hand(capture.hand, written.hands.emplace_back());
+  }
+  written.game = std::move(capture.game);
+  return written;
+}
+
+}  // namespace
+
+std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref) {
+  auto written = written_hands(std::move(text), ref);
+  if (!written) return std::unexpected(std::move(written.error()));
+  return tenhou6_document(written->game, written->hands);
+}
+
+std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text, std::string_view ref) {
+  auto written = written_hands(std::move(text), ref);
+  if (!written) return std::unexpected(std::move(written.error()));
+  const std::span<const std::string> hands = written->hands;
+  std::vector<std::string> links;
+  links.reserve(hands.size());
+  for (std::size_t i = 0; i < hands.size(); ++i) {
+    links.push_back(tenhou6_viewer_link(tenhou6_document(written->game, hands.subspan(i, 1), i)));
+  }
+  return links;
+}
+
+}  // namespace kiroku
