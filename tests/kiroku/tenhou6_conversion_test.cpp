@@ -25,7 +25,8 @@ std::expected<std::string, PipelineError> tenhou6(const std::string& text, std::
   return convert_to_tenhou6(PaddedText::copy_of(text), ref);
 }
 
-// Tenhou's own conversions of six of its XML logs, byte for byte.
+// Tenhou's own conversions of six of its XML logs, byte for byte, from the
+// XML log and from the conversion itself.
 TEST(tenhou6_conversion_test, xml_logs_give_tenhous_own_json_conversion) {
   const fs::path dir = fs::path(KIROKU_XML_CORPUS_DIR) / "official-pairs";
   if (!fs::is_directory(dir)) GTEST_SKIP() << "skipped 6 official pairs: " << dir << " is absent";
@@ -37,9 +38,42 @@ TEST(tenhou6_conversion_test, xml_logs_give_tenhous_own_json_conversion) {
     ASSERT_TRUE(written) << ref << ": " << describe(written.error());
     const std::string official = file_text(fs::path(entry.path()).replace_extension(".json"));
     EXPECT_EQ(*written, official) << ref;
+    EXPECT_EQ(tenhou6(official, ref), official) << ref;
     ++pairs;
   }
   EXPECT_EQ(pairs, 6U);
+}
+
+// The written log, read back through the JSON path, must give the events the
+// log it was written from gives; written again, it must not change.
+void expect_same_events(const std::string& log, const std::string& name) {
+  const auto written = tenhou6(log);
+  const auto from_log = convert_text(PaddedText::copy_of(log));
+  ASSERT_EQ(written.has_value(), from_log.has_value()) << name;
+  if (!written) {
+    EXPECT_EQ(describe(written.error()), describe(from_log.error())) << name;
+    return;
+  }
+  const auto from_written = convert_text(PaddedText::copy_of(*written));
+  ASSERT_TRUE(from_written) << name << ": " << describe(from_written.error());
+  EXPECT_EQ(from_written->lines(), from_log->lines()) << name;
+  EXPECT_EQ(tenhou6(*written), *written) << name;
+}
+
+TEST(tenhou6_conversion_test, written_logs_give_the_events_of_the_real_logs_they_come_from) {
+  const fs::path xml_dir = fs::path(KIROKU_XML_CORPUS_DIR) / "games";
+  const fs::path json_dir = fs::path(KIROKU_CORPUS_DIR);
+  if (!fs::is_directory(xml_dir)) GTEST_SKIP() << "skipped 17 real XML games: " << xml_dir << " is absent";
+  if (!fs::is_directory(json_dir)) GTEST_SKIP() << "skipped the real JSON games: " << json_dir << " is absent";
+  std::size_t logs = 0;
+  for (const fs::path& dir : {xml_dir, json_dir}) {
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().extension() != ".mjlog" && entry.path().extension() != ".json") continue;
+      expect_same_events(file_text(entry.path()), entry.path().filename().string());
+      ++logs;
+    }
+  }
+  EXPECT_GE(logs, 17U + 34U);
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ void append_rule(std::string& out, const Rule& rule) {
 
 void append_connections(std::string& out, const Tenhou6Game& game, std::size_t first, std::size_t count) {
   bool any = false;
-  for (const JsonConnection& connection : game.connections) {
+  for (const JsonConnection& connection : game.game.connection) {
     if (connection.log < first || connection.log - first >= count) continue;
     if (!any) append_key(out, "connection");
     out += any ? ",{" : "[{";
@@ -203,9 +203,9 @@ std::string tenhou6_document(const Tenhou6Game& game, std::span<const std::strin
     append_key(out, "sx");
     append_strings(out, *json.sx);
   }
-  if (game.final_scores) {
+  if (json.sc) {
     append_key(out, "sc");
-    append_array(out, *game.final_scores, [&](double value) { append_number(out, value); });
+    append_array(out, *json.sc, [&](double value) { append_number(out, value); });
   }
   append_key(out, "name");
   append_strings(out, json.name);

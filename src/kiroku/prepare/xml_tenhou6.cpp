@@ -236,7 +236,7 @@ Tenhou6Game tenhou6_game_of(const XmlGame& game, std::string_view ref) {
   json.dan = std::move(ranks);
   json.rate = game.rate;
   json.sx = game.sx;
-  note_connections(game.connections, 0, true, out.connections);
+  note_connections(game.connections, 0, true, json.connection);
   return out;
 }
 
@@ -249,14 +249,14 @@ std::expected<void, PrepareError> tenhou6_hand_of(const XmlHand& hand, const Pre
   for (Seat seat = 0; seat < kSeatCount; ++seat) out.seats[seat].hand = prepared.starting_hands[seat];
   if (const auto* play = std::get_if<RecordedPlay>(&prepared.play)) fill_lists(*play, out.seats);
   if (auto filled = fill_result(hand, out.result); !filled) return filled;
-  note_connections(hand.connections, position, false, game.connections);
+  note_connections(hand.connections, position, false, game.game.connection);
   if (hand.final_scores) {
     std::vector<double> sc;
     for (std::size_t seat = 0; seat < kSeatCount; ++seat) {
       sc.push_back(hand.final_scores->scores[seat]);
       sc.push_back(hand.final_scores->points[seat]);
     }
-    game.final_scores = std::move(sc);
+    game.game.sc = std::move(sc);
   }
   return {};
 }
