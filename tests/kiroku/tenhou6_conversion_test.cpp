@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kiroku/pipeline.h"
+#include "kiroku/read/json_reader.h"
 
 namespace kiroku {
 namespace {
@@ -42,6 +43,45 @@ TEST(tenhou6_conversion_test, xml_logs_give_tenhous_own_json_conversion) {
     ++pairs;
   }
   EXPECT_EQ(pairs, 6U);
+}
+
+std::string percent_decoded(std::string_view text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      decoded += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
+}
+
+// Each link holds the whole document with that hand alone, and of the
+// connections only that hand's.
+TEST(tenhou6_conversion_test, viewer_links_open_one_hand_each) {
+  const fs::path path = fs::path(KIROKU_XML_CORPUS_DIR) / "official-pairs" / "2019081518gm-00a9-0000-cce9d00c.xml";
+  if (!fs::is_regular_file(path)) GTEST_SKIP() << "skipped a link test: " << path << " is absent";
+  const std::string xml = file_text(path);
+  const auto whole = read_json_log(PaddedText::copy_of(*tenhou6(xml, "id")));
+  const auto links = tenhou6_viewer_links(PaddedText::copy_of(xml), "id");
+  ASSERT_TRUE(whole && links);
+  ASSERT_EQ(links->size(), whole->log.size());
+  constexpr std::string_view kPrefix = "https://tenhou.net/6/#json=";
+  for (std::size_t i = 0; i < links->size(); ++i) {
+    const std::string& link = (*links)[i];
+    ASSERT_TRUE(link.starts_with(kPrefix)) << link;
+    EXPECT_EQ(link.find_first_of("\"{}[]# ", kPrefix.size()), std::string::npos) << link;
+    auto alone = read_json_log(PaddedText::copy_of(percent_decoded(std::string_view(link).substr(kPrefix.size()))));
+    ASSERT_TRUE(alone) << alone.error().message;
+    ASSERT_EQ(alone->log.size(), 1U);
+    EXPECT_EQ(alone->log[0], whole->log[i]);
+    EXPECT_EQ(alone->connection.empty(), i != 0) << "hand " << i;
+    alone->log = whole->log;
+    alone->connection = whole->connection;
+    EXPECT_EQ(*alone, *whole) << "hand " << i;
+  }
 }
 
 // The written log, read back through the JSON path, must give the events the
