@@ -1,5 +1,4 @@
 // The pipeline's entries that write Tenhou's JSON log (pipeline.h).
-#include <span>
 #include <utility>
 #include <variant>
 
@@ -16,7 +15,10 @@ namespace {
 
 struct WrittenHands {
   Tenhou6Game game;
-  std::vector<std::string> hands;  // each as append_tenhou6_hand writes it
+  std::string hand_list;               // each hand as append_tenhou6_hand writes it, joined by commas
+  std::vector<std::size_t> hand_ends;  // where each hand's text ends in it
+
+  std::size_t hand_begin(std::size_t hand) const noexcept { return hand == 0 ? 0 : hand_ends[hand - 1] + 1; }
 };
 
 // Reads, prepares and converts the whole game, and writes each hand that
@@ -41,7 +43,9 @@ std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::s
       return std::unexpected(PipelineError{std::move(converted.error())});
     }
     events.clear();
-    append_tenhou6_hand(capture.hand, written.hands.emplace_back());
+    if (!written.hand_ends.empty()) written.hand_list += ',';
+    append_tenhou6_hand(capture.hand, written.hand_list);
+    written.hand_ends.push_back(written.hand_list.size());
   }
   written.game = std::move(capture.game);
   return written;
@@ -52,17 +56,19 @@ std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::s
 std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref) {
   auto written = written_hands(std::move(text), ref);
   if (!written) return std::unexpected(std::move(written.error()));
-  return tenhou6_document(written->game, written->hands);
+  return tenhou6_document(written->game, written->hand_list, 0, written->hand_ends.size());
 }
 
 std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text, std::string_view ref) {
   auto written = written_hands(std::move(text), ref);
   if (!written) return std::unexpected(std::move(written.error()));
-  const std::span<const std::string> hands = written->hands;
+  const std::string_view hand_list = written->hand_list;
   std::vector<std::string> links;
-  links.reserve(hands.size());
-  for (std::size_t i = 0; i < hands.size(); ++i) {
-    links.push_back(tenhou6_viewer_link(tenhou6_document(written->game, hands.subspan(i, 1), i)));
+  links.reserve(written->hand_ends.size());
+  for (std::size_t i = 0; i < written->hand_ends.size(); ++i) {
+    const std::size_t begin = written->hand_begin(i);
+    const std::string_view hand = hand_list.substr(begin, written->hand_ends[i] - begin);
+    links.push_back(tenhou6_viewer_link(tenhou6_document(written->game, hand, i, 1)));
   }
   return links;
 }

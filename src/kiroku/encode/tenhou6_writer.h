@@ -6,8 +6,8 @@
 #pragma once
 
 #include <cstddef>
-#include <span>
 #include <string>
+#include <string_view>
 
 #include "kiroku/json_log.h"
 #include "kiroku/tenhou6_log.h"
@@ -19,10 +19,11 @@ namespace kiroku {
 // result.  Throws std::bad_alloc when memory runs out.
 void append_tenhou6_hand(const JsonHand& hand, std::string& out);
 
-// The document around hand texts from append_tenhou6_hand: `hands` are the
-// game's hands from the one at `first_hand` on, and of the connections only
-// those in them are written, counted from the first of them.
-[[nodiscard]] std::string tenhou6_document(const Tenhou6Game& game, std::span<const std::string> hands,
-                                           std::size_t first_hand = 0);
+// The document around `hand_list`, the texts of `hand_count` hands from
+// append_tenhou6_hand joined by commas: the game's hands from the one at
+// `first_hand` on.  Of the connections only those in these hands are
+// written, counted from the first of them.
+[[nodiscard]] std::string tenhou6_document(const Tenhou6Game& game, std::string_view hand_list, std::size_t first_hand,
+                                           std::size_t hand_count);
 
 }  // namespace kiroku
