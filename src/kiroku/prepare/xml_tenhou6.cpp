@@ -9,6 +9,7 @@
 #include <utility>
 #include <variant>
 
+#include "kiroku/prepare/draw_labels.h"
 #include "kiroku/prepare/game_text.h"
 #include "kiroku/prepare/win_text.h"
 #include "kiroku/tile_code.h"
@@ -21,32 +22,9 @@ using event::Seat;
 
 constexpr std::uint8_t kTsumogiri = 60;  // a discard of the tile just drawn
 
-// Result labels, as Tenhou writes them (UTF-8, as this file is).
-constexpr std::string_view kWinLabel = "和了";
-
-std::string_view draw_label(const XmlDrawEnd& end) noexcept {
-  switch (end.kind) {
-    case XmlDrawEnd::Kind::Exhaustive: {
-      // The seats that show their hand are the ones in tenpai.
-      const auto shown = std::ranges::count(end.hands_shown, true);
-      if (shown == kSeatCount) return "全員聴牌";
-      return shown == 0 ? "全員不聴" : "流局";
-    }
-    case XmlDrawEnd::Kind::NineTerminals: return "九種九牌";
-    case XmlDrawEnd::Kind::FourRiichi: return "四家立直";
-    case XmlDrawEnd::Kind::TripleRon: return "三家和了";
-    case XmlDrawEnd::Kind::FourKans: return "四槓散了";
-    case XmlDrawEnd::Kind::FourWinds: return "四風連打";
-    case XmlDrawEnd::Kind::NagashiMangan: return "流し満貫";
-  }
-  return "流局";
-}
-
 // Only a hand played out to the end moves points; an aborted one is the
 // label alone.
-bool draw_has_deltas(XmlDrawEnd::Kind kind) noexcept {
-  return kind == XmlDrawEnd::Kind::Exhaustive || kind == XmlDrawEnd::Kind::NagashiMangan;
-}
+bool draw_has_deltas(DrawKind kind) noexcept { return kind == DrawKind::Exhaustive || kind == DrawKind::NagashiMangan; }
 
 void append_code(std::string& text, Tile tile) {
   const std::uint8_t code = tile_code(tile);
@@ -189,13 +167,16 @@ std::expected<std::vector<JsonValue>, PrepareError> win_detail(const XmlWin& win
   return detail;
 }
 
-std::expected<void, PrepareError> fill_result(const XmlHand& hand, std::vector<ResultItem>& result) {
+// The result as preparation reduced it, with the texts only the record has:
+// each win's worth and yaku, and who showed their hand at a draw.
+std::expected<void, PrepareError> fill_result(const XmlHand& hand, const HandResult& reduced,
+                                              std::vector<ResultItem>& result) {
   result.clear();
-  const bool aborted =
-      std::ranges::any_of(hand.steps, [](const XmlStep& step) { return step.kind == XmlStep::Kind::Abort; });
-  if (aborted) {
-    result.emplace_back(std::string(draw_label(hand.draw_end)));
-    if (draw_has_deltas(hand.draw_end.kind)) result.emplace_back(hand.draw_end.deltas);
+  if (const auto* draw = std::get_if<Draw>(&reduced)) {
+    // The seats that show their hand are the ones in tenpai.
+    const auto tenpai = static_cast<std::size_t>(std::ranges::count(hand.draw_end.hands_shown, true));
+    result.emplace_back(std::string(draw_label(draw->kind, tenpai)));
+    if (draw_has_deltas(draw->kind)) result.emplace_back(draw->deltas);
     return {};
   }
   if (hand.wins.empty()) return {};
@@ -248,7 +229,7 @@ std::expected<void, PrepareError> tenhou6_hand_of(const XmlHand& hand, const Pre
   out.ura_indicators = prepared.ura_indicators;
   for (Seat seat = 0; seat < kSeatCount; ++seat) out.seats[seat].hand = prepared.starting_hands[seat];
   if (const auto* play = std::get_if<RecordedPlay>(&prepared.play)) fill_lists(*play, out.seats);
-  if (auto filled = fill_result(hand, out.result); !filled) return filled;
+  if (auto filled = fill_result(hand, prepared.result, out.result); !filled) return filled;
   note_connections(hand.connections, position, false, game.game.connection);
   if (hand.final_scores) {
     std::vector<double> sc;

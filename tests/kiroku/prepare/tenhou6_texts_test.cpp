@@ -8,6 +8,7 @@
 
 #include "kiroku/prepare/game_text.h"
 #include "kiroku/prepare/win_text.h"
+#include "kiroku/prepare/xml_preparation.h"
 #include "kiroku/prepare/xml_tenhou6.h"
 
 namespace kiroku {
@@ -73,10 +74,12 @@ TEST(tenhou6_texts_test, rules_and_ranks_are_named_as_tenhou_names_them) {
 
 // A hand of the XML log that ends as `steps` end, its result into Tenhou's
 // result list.
-std::vector<ResultItem> result_of(const XmlHand& hand) {
+std::expected<std::vector<ResultItem>, PrepareError> result_of(const XmlHand& hand) {
+  PreparedHand prepared;
+  EXPECT_TRUE(prepare_xml_hand(hand, 0, true, prepared));
   JsonHand out;
   Tenhou6Game game;
-  EXPECT_TRUE(tenhou6_hand_of(hand, PreparedHand{}, 0, out, game));
+  if (auto written = tenhou6_hand_of(hand, prepared, 0, out, game); !written) return std::unexpected(written.error());
   return out.result;
 }
 
@@ -128,18 +131,15 @@ TEST(tenhou6_texts_test, wins_list_each_winner_with_the_seat_liable_for_it) {
                        .yakuman = {49},
                        .liable = 0};
   EXPECT_EQ(
-      result_of(hand_won({pao_tsumo}, 3)),
+      result_of(hand_won({pao_tsumo}, 3)).value(),
       (std::vector<ResultItem>{"和了", tsumo, detail(0, 0, 2, {"役満16000-32000点", "大三元(役満)", "字一色(役満)"})}));
-  EXPECT_EQ(result_of(hand_won({ron_worth_nothing_more, pao_ron})),
+  EXPECT_EQ(result_of(hand_won({ron_worth_nothing_more, pao_ron})).value(),
             (std::vector<ResultItem>{
                 "和了", ron, detail(1, 2, 1, {"跳満12000点", "立直(1飜)", "断幺九(1飜)", "ドラ(3飜)", "赤ドラ(1飜)"}),
                 ron, detail(3, 1, 0, {"役満32000点", "大四喜(役満)"})}));
-  Tenhou6Game game;
-  JsonHand out;
   XmlWin unknown = ron_worth_nothing_more;
   unknown.yaku.push_back({55, 1});
-  EXPECT_EQ(tenhou6_hand_of(hand_won({unknown}), PreparedHand{}, 0, out, game),
-            std::unexpected(PrepareError::UnknownYaku));
+  EXPECT_EQ(result_of(hand_won({unknown})), std::unexpected(PrepareError::UnknownYaku));
 }
 
 TEST(tenhou6_texts_test, draws_are_named_and_only_a_hand_played_out_moves_points) {
@@ -165,7 +165,7 @@ TEST(tenhou6_texts_test, draws_are_named_and_only_a_hand_played_out_moves_points
     XmlHand hand;
     hand.steps.push_back({.kind = XmlStep::Kind::Abort});
     hand.draw_end = {.kind = c.kind, .deltas = deltas, .hands_shown = c.shown};
-    EXPECT_EQ(result_of(hand), c.result) << static_cast<int>(c.kind);
+    EXPECT_EQ(result_of(hand).value(), c.result) << static_cast<int>(c.kind);
   }
 }
 
