@@ -131,6 +131,22 @@ void check_streamed(std::string_view text, const std::expected<EncodedEvents, Pi
   }
 }
 
+// A game that converts is written as Tenhou's JSON log, which through the
+// JSON path must give the same events: the written lists keep everything the
+// conversion needs.  Only the writer's own refusal (a yaku without a name)
+// may stop a game that converts.
+void check_tenhou6(std::string_view text, const EncodedEvents& events) {
+  const auto written = convert_to_tenhou6(PaddedText::copy_of(text), "");
+  if (!written) {
+    if (written.error().stage() != Stage::Prepare) fail("a game that converts is not written as Tenhou's JSON log");
+    return;
+  }
+  const auto from_written = convert_text(PaddedText::copy_of(*written));
+  if (!from_written || from_written->lines() != events.lines()) {
+    fail("Tenhou's JSON log written of a game gives other events than the game");
+  }
+}
+
 }  // namespace
 
 void fail(std::string_view what) {
@@ -165,6 +181,7 @@ void check_pipeline(std::string_view text) {
     fail("a second run of one input retries or searches other hands");
   }
   check_events(*first);
+  check_tenhou6(text, *first);
 
   ++counts.converted;
   if (stats.hands_retried > 0 && counts.converted_retried++ == 0)

@@ -19,7 +19,8 @@ namespace kiroku::fuzz {
 // byte for byte the first's.  On failure: the second run fails at the same
 // stage with the same message.  A third run, a hand at a time as the tool
 // converts, gives the same pieces or failure and holds at most three times
-// the text (and a few MiB) of heap at once.
+// the text (and a few MiB) of heap at once.  A game that converts is also
+// written as Tenhou's JSON log, which must convert to the same events.
 //
 // Counts the conversions that needed a retried or a searched hand, and says
 // once on standard error when the first of each is met (see

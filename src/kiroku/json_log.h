@@ -54,6 +54,16 @@ struct Rule {
   friend bool operator==(const Rule&, const Rule&) = default;
 };
 
+// A player who left (`what` 0) or came back (1) after `step` steps of hand
+// `log`, as a document's "connection" list records it.
+struct JsonConnection {
+  std::uint8_t what = 0;
+  std::uint32_t log = 0;
+  std::uint8_t who = 0;
+  std::uint32_t step = 0;
+  friend bool operator==(const JsonConnection&, const JsonConnection&) = default;
+};
+
 // Everything a log document says but its hands.
 struct JsonGame {
   std::array<std::string, kSeatCount> name;
@@ -64,6 +74,11 @@ struct JsonGame {
   std::optional<std::vector<std::string>> dan;
   std::optional<std::vector<double>> rate;
   std::optional<std::vector<std::string>> sx;
+  // Read from a document as an object only, and kept only to be written
+  // back: each seat's final score and placement points in turn ("sc"), and
+  // the "connection" list.
+  std::optional<std::vector<double>> sc;
+  std::vector<JsonConnection> connection;
   friend bool operator==(const JsonGame&, const JsonGame&) = default;
 };
 

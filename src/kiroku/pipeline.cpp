@@ -5,11 +5,8 @@
 #include <vector>
 
 #include "kiroku/conv/converter.h"
-#include "kiroku/prepare/json_preparation.h"
-#include "kiroku/prepare/xml_preparation.h"
-#include "kiroku/read/json_reader.h"
+#include "kiroku/log_source.h"
 #include "kiroku/read/log_format.h"
-#include "kiroku/read/xml_reader.h"
 
 namespace kiroku {
 
@@ -21,73 +18,6 @@ std::string describe(const PipelineError& error) {
   };
   return std::visit(Describer{}, error.detail);
 }
-
-namespace {
-
-using Failure = std::unexpected<PipelineError>;
-
-// A format's reader and preparation, giving the prepared game and then its
-// hands one by one.  Each keeps the buffers of the hand it reads, so that
-// they serve every hand.
-
-class JsonSource {
- public:
-  std::expected<PreparedGame, PipelineError> open(const PaddedText& text) {
-    auto reader = JsonReader::open(text);
-    if (!reader) return Failure(PipelineError{std::move(reader.error())});
-    reader_.emplace(std::move(*reader));
-    auto game = prepare_json_game(reader_->game());
-    if (!game) return Failure(PipelineError{game.error()});
-    return std::move(*game);
-  }
-
-  std::expected<bool, PipelineError> next_hand(PreparedHand& out) {
-    auto more = reader_->next_hand(read_);
-    if (!more) return Failure(PipelineError{std::move(more.error())});
-    if (!*more) return false;
-    if (auto prepared = prepare_json_hand(std::move(read_), position_++, out); !prepared) {
-      return std::visit([](auto&& detail) { return Failure(PipelineError{std::move(detail)}); },
-                        std::move(prepared.error()));
-    }
-    return true;
-  }
-
- private:
-  std::optional<JsonReader> reader_;
-  JsonHand read_;
-  std::size_t position_ = 0;
-};
-
-class XmlSource {
- public:
-  std::expected<PreparedGame, PipelineError> open(const PaddedText& text) {
-    auto reader = XmlReader::open(text);
-    if (!reader) return Failure(PipelineError{std::move(reader.error())});
-    reader_.emplace(std::move(*reader));
-    auto game = prepare_xml_game(std::move(reader_->game()));
-    if (!game) return Failure(PipelineError{game.error()});
-    red_fives_ = game->aka_flag;
-    return std::move(*game);
-  }
-
-  std::expected<bool, PipelineError> next_hand(PreparedHand& out) {
-    auto more = reader_->next_hand(read_);
-    if (!more) return Failure(PipelineError{std::move(more.error())});
-    if (!*more) return false;
-    if (auto prepared = prepare_xml_hand(read_, position_++, red_fives_, out); !prepared) {
-      return Failure(PipelineError{std::move(prepared.error())});
-    }
-    return true;
-  }
-
- private:
-  std::optional<XmlReader> reader_;
-  XmlHand read_;
-  std::size_t position_ = 0;
-  bool red_fives_ = true;
-};
-
-}  // namespace
 
 struct Conversion::State {
   enum class Phase : std::uint8_t { NotStarted, Hands, Ended, Failed };

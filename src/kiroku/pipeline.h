@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "kiroku/conv/conversion_stats.h"
 #include "kiroku/conversion_error.h"
@@ -66,5 +67,21 @@ class Conversion {
 // small tools).  Throws std::bad_alloc when memory runs out.
 [[nodiscard]] std::expected<EncodedEvents, PipelineError> convert_text(PaddedText text,
                                                                        conv::ConversionStats* stats = nullptr);
+
+// Tenhou's JSON log (tenhou.net/6/) of one log text, XML or JSON as
+// Conversion takes them: the game is first converted to its events, which
+// must succeed and are then dropped, and the log is written in Tenhou's
+// compact form, the one Tenhou's own conversion of its XML logs writes.  A
+// JSON log comes back as the reader keeps it: without its final scores
+// ("sc") and connection list, which the reader skips.
+// `ref` is the log's id, written as "ref" ("" when none is known).  Throws
+// std::bad_alloc when memory runs out.
+[[nodiscard]] std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref);
+
+// The same log as one link per hand that opens it in Tenhou's viewer:
+// "https://tenhou.net/6/#json=" and, percent-encoded, the document of that
+// hand alone (the whole document with "log" holding only it).
+[[nodiscard]] std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text,
+                                                                                          std::string_view ref);
 
 }  // namespace kiroku

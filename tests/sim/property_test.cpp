@@ -73,6 +73,7 @@ struct Tally {
   std::size_t hands_searched = 0;
   std::size_t hands_reordered = 0;  // legal, but not the order the simulator played
   std::size_t hands_from_xml = 0;   // converted from the XML log, in the true order
+  std::size_t games_written = 0;    // written as Tenhou's JSON log from the XML log, to the same events
   std::size_t refused = 0;
   std::size_t failures = 0;
   std::vector<std::string> refusals;
@@ -122,7 +123,8 @@ void run_seed(std::uint64_t seed, Tally& tally) {
   // The XML log of the same game keeps the true order: its path must give
   // exactly the events played, and so the JSON path's wherever that path
   // kept the true order.
-  const auto from_xml = convert_text(PaddedText::copy_of(write_tenhou_xml(game.log, game.events)));
+  const std::string xml = write_tenhou_xml(game.log, game.events);
+  const auto from_xml = convert_text(PaddedText::copy_of(xml));
   if (!from_xml) return fail("the XML path refused a valid log: " + describe(from_xml.error()));
   const EncodedEvents truth = encode_events(game.events);
   if (from_xml->lines() != truth.lines()) {
@@ -135,6 +137,23 @@ void run_seed(std::uint64_t seed, Tally& tally) {
                 ":\n  xml:  " + text_or_end(xml_text, *from_xml) + "\n  true: " + text_or_end(true_text, truth));
   }
   tally.hands_from_xml += played.size();
+
+  // Tenhou's JSON log written from the XML log holds the game's own lists,
+  // and through the JSON path gives exactly the XML path's events.
+  const auto written = convert_to_tenhou6(PaddedText::copy_of(xml), "");
+  if (!written) return fail("writing Tenhou's JSON log refused a valid game: " + describe(written.error()));
+  const auto written_log = read_json_log(PaddedText::copy_of(*written));
+  if (!written_log) return fail("the written JSON log does not read: " + written_log.error().message);
+  for (std::size_t h = 0; h < written_log->log.size() && h < game.log.log.size(); ++h) {
+    if (written_log->log[h].seats != game.log.log[h].seats) {
+      return fail("hand " + std::to_string(h) + " of the written JSON log holds other lists than the game's");
+    }
+  }
+  const auto from_written = convert_text(PaddedText::copy_of(*written));
+  if (!from_written) return fail("the JSON path refused the written log: " + describe(from_written.error()));
+  if (from_written->lines() != from_xml->lines())
+    return fail("the written JSON log gives other events than the XML log");
+  ++tally.games_written;
 
   // The pipeline's own entry gives the same texts as encoding the events.
   const auto piped = convert_text(PaddedText::copy_of(json));
@@ -162,6 +181,7 @@ TEST(property_test, generated_games_convert_to_legal_streams_that_rebuild_the_lo
   std::printf("[ property ] hands retried %zu (%s), searched %zu (%s), converted in another legal order %zu\n",
               tally.hands_retried, percent(tally.hands_retried, tally.hands).c_str(), tally.hands_searched,
               percent(tally.hands_searched, tally.hands).c_str(), tally.hands_reordered);
+  std::printf("[ property ] games written as Tenhou's JSON log from their XML log %zu\n", tally.games_written);
   std::printf("[ property ] valid games refused %zu (%s)\n", tally.refused,
               percent(tally.refused, tally.games).c_str());
   for (const std::string& refusal : tally.refusals) std::printf("[ property ]   %s\n", refusal.c_str());

@@ -5,36 +5,15 @@
 #include <utility>
 
 #include "kiroku/prepare/call_notation.h"
+#include "kiroku/prepare/draw_labels.h"
 
 namespace kiroku {
 
 namespace {
 
 // Rule texts are tested as bytes, so these are the UTF-8 forms.
-constexpr std::string_view kThree = "\xE4\xB8\x89";                 // 三
-constexpr std::string_view kEast = "\xE6\x9D\xB1";                  // 東
-constexpr std::string_view kWinLabel = "\xE5\x92\x8C\xE4\xBA\x86";  // 和了
-
-// The draw labels Tenhou writes, as bytes; any other label is a draw of a
-// kind not known.
-constexpr std::array<std::pair<std::string_view, DrawKind>, 9> kDrawLabels = {{
-    {"\xE6\xB5\x81\xE5\xB1\x80", DrawKind::Exhaustive},                             // 流局
-    {"\xE5\x85\xA8\xE5\x93\xA1\xE8\x81\xB4\xE7\x89\x8C", DrawKind::Exhaustive},     // 全員聴牌
-    {"\xE5\x85\xA8\xE5\x93\xA1\xE4\xB8\x8D\xE8\x81\xB4", DrawKind::Exhaustive},     // 全員不聴
-    {"\xE6\xB5\x81\xE3\x81\x97\xE6\xBA\x80\xE8\xB2\xAB", DrawKind::NagashiMangan},  // 流し満貫
-    {"\xE4\xB9\x9D\xE7\xA8\xAE\xE4\xB9\x9D\xE7\x89\x8C", DrawKind::NineTerminals},  // 九種九牌
-    {"\xE5\x9B\x9B\xE5\xAE\xB6\xE7\xAB\x8B\xE7\x9B\xB4", DrawKind::FourRiichi},     // 四家立直
-    {"\xE4\xB8\x89\xE5\xAE\xB6\xE5\x92\x8C\xE4\xBA\x86", DrawKind::TripleRon},      // 三家和了
-    {"\xE5\x9B\x9B\xE6\xA7\x93\xE6\x95\xA3\xE4\xBA\x86", DrawKind::FourKans},       // 四槓散了
-    {"\xE5\x9B\x9B\xE9\xA2\xA8\xE9\x80\xA3\xE6\x89\x93", DrawKind::FourWinds},      // 四風連打
-}};
-
-DrawKind draw_kind_of(std::string_view label) noexcept {
-  for (const auto& [text, kind] : kDrawLabels) {
-    if (label == text) return kind;
-  }
-  return DrawKind::Other;
-}
+constexpr std::string_view kThree = "\xE4\xB8\x89";  // 三
+constexpr std::string_view kEast = "\xE6\x9D\xB1";   // 東
 
 bool contains(std::string_view text, std::string_view pattern) noexcept {
   return text.find(pattern) != std::string_view::npos;

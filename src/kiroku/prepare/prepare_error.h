@@ -13,6 +13,7 @@ namespace kiroku {
 enum class PrepareError : std::uint8_t {
   ThreePlayerGame,  // the log marks a three-player game
   InvalidWinEntry,  // a win's detail list lacks the winner or target as a number
+  UnknownYaku,      // a win names a yaku id that Tenhou's JSON log has no name for
 };
 
 std::string_view describe(PrepareError error) noexcept;

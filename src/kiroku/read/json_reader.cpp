@@ -470,6 +470,32 @@ bool RecordReader::read_game_field(std::size_t index, od::value& value, JsonGame
   }
 }
 
+bool RecordReader::read_connection(od::value& value, JsonConnection& out) {
+  od::json_type type{};
+  if (!type_of(value, type)) return false;
+  if (type != od::json_type::object) return fail_type(value, "struct Connection");
+  std::array<bool, kConnectionKeys.size()> seen{};
+  return read_record_object(value, kConnectionKeys, seen, [&](std::size_t index, od::value& field) {
+    switch (index) {
+      case 0: return read_u8(field, out.what);
+      case 1: return read_u32(field, out.log);
+      case 2: return read_u8(field, out.who);
+      default: return read_u32(field, out.step);
+    }
+  });
+}
+
+bool RecordReader::read_written_back_field(std::size_t index, od::value& value, JsonGame& out) {
+  if (index == 0) {
+    return read_optional(value, out.sc, [&](od::value& list, std::vector<double>& numbers) {
+      return read_list(list, numbers, [&](od::value& element, double& v) { return read_f64(element, v); });
+    });
+  }
+  return read_list(value, out.connection, [&](od::value& element, JsonConnection& connection) {
+    return read_connection(element, connection);
+  });
+}
+
 // ---------------------------------------------------------------------------
 // The document, a member and a hand entry at a time
 
@@ -619,6 +645,7 @@ bool RecordReader::read_member(std::size_t index, std::size_t begin, std::size_t
 
 bool RecordReader::read_game_object(std::size_t at, JsonGame& out) {
   std::array<bool, kJsonLogKeys.size()> seen{};
+  std::array<bool, kWrittenBackKeys.size()> seen_written_back{};
   std::string key;
   ++at;
   if (!is_closed_at(at, '}')) {
@@ -627,7 +654,15 @@ bool RecordReader::read_game_object(std::size_t at, JsonGame& out) {
       const int index = key_index(kJsonLogKeys, key);
       std::size_t end = 0;
       if (!find_value(at, end, index == 0 ? &hand_ends_ : nullptr)) return false;
-      if (index < 0) {
+      if (const int written_back = key_index(kWrittenBackKeys, key); written_back >= 0) {
+        const auto field = static_cast<std::size_t>(written_back);
+        if (seen_written_back[field]) return fail("duplicate field `" + key + "`");
+        seen_written_back[field] = true;
+        if (end - at > kMaxPieceBytes) return fail_too_long("`" + key + "` member", end - at);
+        if (!read_piece(at, end, [&](od::value& value) { return read_written_back_field(field, value, out); })) {
+          return false;
+        }
+      } else if (index < 0) {
         if (!skip_piece(at, end)) return false;
       } else {
         const auto field = static_cast<std::size_t>(index);

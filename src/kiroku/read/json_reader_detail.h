@@ -199,6 +199,7 @@ class RecordReader {
   // --- scalars ----------------------------------------------------------
   bool fail_integer(od::value& value, std::string_view expected);
   bool read_u8(od::value& value, std::uint8_t& out);
+  bool read_u32(od::value& value, std::uint32_t& out);
   bool read_i32(od::value& value, std::int32_t& out);
   bool read_f64(od::value& value, double& out);
   bool read_string(od::value& value, std::string& out);
@@ -228,6 +229,8 @@ class RecordReader {
   bool read_record_object(od::value& value, const std::array<std::string_view, N>& keys, std::array<bool, N>& seen,
                           ReadField read_field);
   bool read_game_field(std::size_t index, od::value& value, JsonGame& out);
+  bool read_written_back_field(std::size_t index, od::value& value, JsonGame& out);
+  bool read_connection(od::value& value, JsonConnection& out);
   bool read_rule(od::value& value, Rule& out);
   bool read_rule_field(std::size_t index, od::value& value, Rule& out);
   bool read_hand(od::value& value, int level, JsonHand& out);

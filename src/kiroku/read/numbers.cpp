@@ -76,6 +76,18 @@ bool RecordReader::read_u8(od::value& value, std::uint8_t& out) {
   return fail_integer(value, "u8");
 }
 
+bool RecordReader::read_u32(od::value& value, std::uint32_t& out) {
+  std::uint64_t v = 0;
+  if (value.get_uint64().get(v) == simdjson::SUCCESS) {
+    if (v <= std::numeric_limits<std::uint32_t>::max()) {
+      out = static_cast<std::uint32_t>(v);
+      return true;
+    }
+    return fail(invalid_integer_message(v, "u32"));
+  }
+  return fail_integer(value, "u32");
+}
+
 bool RecordReader::read_i32(od::value& value, std::int32_t& out) {
   const bool negative = value.is_negative();
   std::int64_t v = 0;

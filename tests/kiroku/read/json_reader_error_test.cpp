@@ -84,6 +84,8 @@ TEST(json_reader_error_test, a_listed_key_may_not_repeat) {
       {document_with_members(R"(,"\u006cog":[])"), "duplicate field `log`"},
       {document_with_members(R"(,"lobby":1,"lobby":null)"), "duplicate field `lobby`"},
       {document_with_rule(R"({"aka":1,"disp":"","aka":1})"), "duplicate field `aka`"},
+      {document_with_members(R"(,"sc":[],"sc":[tru])"), "duplicate field `sc`"},
+      {document_with_members(R"(,"connection":[{"what":1,"what":0}])"), "duplicate field `what`"},
   });
   // Unlisted keys may repeat.
   EXPECT_EQ(error_of(document_with_members(R"(,"x":1,"x":2,"x":{})")), "<accepted>");
@@ -115,6 +117,10 @@ TEST(json_reader_error_test, type_messages_describe_the_value_found) {
       {document_with_members(R"(,"rate":[1500,"x"])"), "invalid type: string \"x\", expected f64"},
       {document_with_members(R"(,"rate":[null])"), "invalid type: null, expected f64"},
       {document_with_members(R"(,"sx":{})"), "invalid type: map, expected a sequence"},
+      {document_with_members(R"(,"sc":[1,"x"])"), "invalid type: string \"x\", expected f64"},
+      {document_with_members(R"(,"connection":null)"), "invalid type: null, expected a sequence"},
+      {document_with_members(R"(,"connection":[[]])"), "invalid type: sequence, expected struct Connection"},
+      {document_with_members(R"(,"connection":[{"step":-1}])"), "invalid value: integer `-1`, expected u32"},
       {document_with_hand("{}"), "invalid type: map, expected tuple struct Inner"},
       {document_with_hand(hand_entry({{0, "5"}})), "invalid type: integer `5`, expected tuple struct Inner"},
       {document_with_hand(hand_entry({{1, "{}"}})), "invalid type: map, expected an array of length 4"},

@@ -1,0 +1,76 @@
+// The pipeline's entries that write Tenhou's JSON log (pipeline.h).
+#include <utility>
+#include <variant>
+
+#include "kiroku/conv/converter.h"
+#include "kiroku/encode/tenhou6_writer.h"
+#include "kiroku/encode/viewer_link.h"
+#include "kiroku/log_source.h"
+#include "kiroku/pipeline.h"
+#include "kiroku/read/log_format.h"
+
+namespace kiroku {
+
+namespace {
+
+struct WrittenHands {
+  Tenhou6Game game;
+  std::string hand_list;               // each hand as append_tenhou6_hand writes it, joined by commas
+  std::vector<std::size_t> hand_ends;  // where each hand's text ends in it
+
+  std::size_t hand_begin(std::size_t hand) const noexcept { return hand == 0 ? 0 : hand_ends[hand - 1] + 1; }
+};
+
+// Reads, prepares and converts the whole game, and writes each hand that
+// converts.
+std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::string_view ref) {
+  text.drop_prefix(byte_order_mark_size(text.view()));
+  Tenhou6Capture capture;
+  capture.game.ref = ref;
+  std::variant<JsonSource, XmlSource> source{std::in_place_type<JsonSource>, &capture};
+  if (detect_log_format(text.view()) == LogFormat::TenhouXml) source.emplace<XmlSource>(&capture);
+  auto game = std::visit([&](auto& hands) { return hands.open(text); }, source);
+  if (!game) return std::unexpected(std::move(game.error()));
+  conv::Converter converter(*game);
+  PreparedHand hand;
+  std::vector<Event> events;  // the check's, dropped hand by hand
+  WrittenHands written;
+  for (;;) {
+    auto more = std::visit([&](auto& hands) { return hands.next_hand(hand); }, source);
+    if (!more) return std::unexpected(std::move(more.error()));
+    if (!*more) break;
+    if (auto converted = converter.convert_hand(hand, events); !converted) {
+      return std::unexpected(PipelineError{std::move(converted.error())});
+    }
+    events.clear();
+    if (!written.hand_ends.empty()) written.hand_list += ',';
+    append_tenhou6_hand(capture.hand, written.hand_list);
+    written.hand_ends.push_back(written.hand_list.size());
+  }
+  written.game = std::move(capture.game);
+  return written;
+}
+
+}  // namespace
+
+std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref) {
+  auto written = written_hands(std::move(text), ref);
+  if (!written) return std::unexpected(std::move(written.error()));
+  return tenhou6_document(written->game, written->hand_list, 0, written->hand_ends.size());
+}
+
+std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text, std::string_view ref) {
+  auto written = written_hands(std::move(text), ref);
+  if (!written) return std::unexpected(std::move(written.error()));
+  const std::string_view hand_list = written->hand_list;
+  std::vector<std::string> links;
+  links.reserve(written->hand_ends.size());
+  for (std::size_t i = 0; i < written->hand_ends.size(); ++i) {
+    const std::size_t begin = written->hand_begin(i);
+    const std::string_view hand = hand_list.substr(begin, written->hand_ends[i] - begin);
+    links.push_back(tenhou6_viewer_link(tenhou6_document(written->game, hand, i, 1)));
+  }
+  return links;
+}
+
+}  // namespace kiroku
