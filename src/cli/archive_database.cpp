@@ -102,18 +102,23 @@ ArchiveRow query_row(sqlite3_stmt* statement, std::size_t max_log_bytes) {
 
 bool has_sqlite_header(std::string_view first_bytes) noexcept { return first_bytes.starts_with(kSqliteHeader); }
 
-bool is_three_player_log_id(std::string_view id) noexcept {
+std::optional<unsigned> log_id_game_type(std::string_view id) noexcept {
   if (id.size() <= kTypeOffset + kTypeDigits || id.substr(kDateDigits, kTypeOffset - kDateDigits) != "gm-" ||
       id[kTypeOffset + kTypeDigits] != '-' || !std::ranges::all_of(id.substr(0, kDateDigits), is_digit)) {
-    return false;
+    return std::nullopt;
   }
   unsigned type = 0;
   for (const char c : id.substr(kTypeOffset, kTypeDigits)) {
     const int digit = hex_value(c);
-    if (digit < 0) return false;
+    if (digit < 0) return std::nullopt;
     type = type * 16 + static_cast<unsigned>(digit);
   }
-  return (type & kThreePlayerBit) != 0;
+  return type;
+}
+
+bool is_three_player_log_id(std::string_view id) noexcept {
+  const std::optional<unsigned> type = log_id_game_type(id);
+  return type && (*type & kThreePlayerBit) != 0;
 }
 
 std::string_view skip_reason_text(SkipReason reason) noexcept { return kSkipTexts[static_cast<std::size_t>(reason)]; }

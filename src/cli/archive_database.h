@@ -22,9 +22,13 @@ namespace kiroku::cli {
 inline constexpr std::size_t kSqliteHeaderSize = 16;
 bool has_sqlite_header(std::string_view first_bytes) noexcept;
 
-// Whether a log id names a three-player game by its type bits: the TTTT of
-// "YYYYMMDDHHgm-TTTT-LLLL-XXXXXXXX" in hex has bit 0x10.  False for an id
-// of any other shape.
+// The game type of a Tenhou log id, the TTTT of
+// "YYYYMMDDHHgm-TTTT-LLLL-XXXXXXXX" in hex (the GO element's type); none for
+// a text of any other shape.
+std::optional<unsigned> log_id_game_type(std::string_view id) noexcept;
+
+// Whether a log id names a three-player game by its type bits (0x10).
+// False for an id of any other shape.
 bool is_three_player_log_id(std::string_view id) noexcept;
 
 // Why a row gives no log to convert.

@@ -46,7 +46,7 @@ void count(BatchTotals& totals, const Outcome& outcome) {
 
 BatchTotals run_batch(std::span<const Job> files, DatabaseReading reading, const BatchOptions& options,
                       BatchReporter& reporter, const StopRequest& stop) {
-  const ConvertSettings settings{options.gzip, options.skip_existing, options.max_bytes, stop.wake_fd()};
+  const ConvertSettings settings{options.form, options.gzip, options.skip_existing, options.max_bytes, stop.wake_fd()};
   MemoryBudget budget(options.memory_bytes, stop.wake_fd());
   const std::size_t threads = std::max<unsigned>(options.jobs, 1);
   std::mutex mutex;  // guards totals and the reporter

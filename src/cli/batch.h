@@ -9,6 +9,7 @@
 
 #include "cli/job.h"
 #include "cli/job_feed.h"
+#include "cli/options.h"
 #include "cli/stopping.h"
 #include "kiroku/io/file_reader.h"
 
@@ -44,6 +45,7 @@ class BatchReporter {
 
 struct BatchOptions {
   unsigned jobs = 1;  // threads, at least 1
+  OutputForm form = OutputForm::Mjai;
   bool gzip = false;
   bool fail_fast = false;
   bool skip_existing = false;

@@ -7,6 +7,8 @@
 #include <utility>
 #include <variant>
 
+#include "cli/archive_database.h"
+#include "cli/input_files.h"
 #include "cli/log_reader.h"
 #include "cli/output_writer.h"
 #include "kiroku/pipeline.h"
@@ -28,6 +30,52 @@ bool is_three_player(const PipelineError& error) {
   return prepare != nullptr && *prepare == PrepareError::ThreePlayerGame;
 }
 
+// A log the pipeline refuses fails, but a three-player game read out of a
+// database or found in a directory is passed over.
+Outcome refused(const Job& job, const PipelineError& error) {
+  if (is_three_player(error) && (job.row || job.source.found_in_directory)) return Outcome::skipped(Skip::ThreePlayer);
+  return Outcome::failed(describe(error));
+}
+
+// The log id Tenhou's JSON log names itself by: a row's id, or the name of a
+// file such as 2019010100gm-00a9-0000-0123abcd.mjlog.gz; "" for any other
+// name and for standard input.
+std::string log_ref(const Job& job) {
+  if (job.row) return job.row->id;
+  if (job.source.standard_input) return {};
+  std::string name = job.source.path.filename().native();
+  name.resize(name.size() - log_extension_size(name));
+  return log_id_game_type(name) ? name : std::string();
+}
+
+// The log as Tenhou's JSON log, or as one viewer link a line per hand,
+// written whole once the game has converted.
+Outcome write_tenhou6(const Job& job, PaddedText text, const ConvertSettings& settings) {
+  conv::ConversionStats stats;
+  std::expected<std::string, PipelineError> written;
+  if (settings.form == OutputForm::ViewerLinks) {
+    auto links = tenhou6_viewer_links(std::move(text), log_ref(job), &stats);
+    if (links) {
+      written.emplace();
+      for (const std::string& link : *links) (*written += link) += '\n';
+    } else {
+      written = std::unexpected(std::move(links.error()));
+    }
+  } else {
+    written = convert_to_tenhou6(std::move(text), log_ref(job), &stats);
+  }
+  if (!written) return refused(job, written.error());
+  auto output = OutputWriter::open(job.target, settings.gzip, settings.cancel_fd);
+  if (!output) return failed(std::move(output.error()));
+  if (auto done = output->write(*written); !done) return failed(std::move(done.error()));
+  if (auto committed = output->commit(); !committed) return failed(std::move(committed.error()));
+  Outcome converted;
+  converted.status = Outcome::Status::Converted;
+  converted.hands = stats.hands;
+  converted.hands_searched = stats.hands_searched;
+  return converted;
+}
+
 }  // namespace
 
 Outcome convert_job(Job& job, const ConvertSettings& settings, MemoryBudget& budget) {
@@ -40,6 +88,11 @@ Outcome convert_job(Job& job, const ConvertSettings& settings, MemoryBudget& bud
   if (job.row) std::string().swap(job.row->bytes);
   if (!log) return Outcome::failed(std::move(log.error()));
   const std::size_t input_bytes = log->text.size();
+  if (settings.form != OutputForm::Mjai) {
+    Outcome outcome = write_tenhou6(job, std::move(log->text), settings);
+    outcome.input_bytes = input_bytes;
+    return outcome;
+  }
 
   Conversion conversion(std::move(log->text));
   // Opened with the first piece, so that a log refused before its first
@@ -47,12 +100,7 @@ Outcome convert_job(Job& job, const ConvertSettings& settings, MemoryBudget& bud
   std::optional<OutputWriter> output;
   for (;;) {
     auto piece = conversion.next();
-    if (!piece) {
-      if (is_three_player(piece.error()) && (job.row || job.source.found_in_directory)) {
-        return Outcome::skipped(Skip::ThreePlayer);
-      }
-      return Outcome::failed(describe(piece.error()));
-    }
+    if (!piece) return refused(job, piece.error());
     if (!*piece) break;
     if (!output) {
       auto opened = OutputWriter::open(job.target, settings.gzip, settings.cancel_fd);

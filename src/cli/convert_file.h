@@ -6,11 +6,13 @@
 
 #include "cli/job.h"
 #include "cli/memory_budget.h"
+#include "cli/options.h"
 #include "kiroku/io/file_reader.h"
 
 namespace kiroku::cli {
 
 struct ConvertSettings {
+  OutputForm form = OutputForm::Mjai;
   bool gzip = false;                            // compress the output
   bool skip_existing = false;                   // pass over a log whose output exists
   std::size_t max_bytes = kDefaultMaxLogBytes;  // the longest log text taken

@@ -73,6 +73,10 @@ constexpr std::string_view kUsage =
     "                        mean KiB, MiB, GiB and TiB (default: 1G)\n"
     "      --memory=SIZE     what the logs being converted hold together, as\n"
     "                        for --max-size (default: half of the memory)\n"
+    "      --to=FORMAT       write mjai events (mjai, the default) or Tenhou's JSON\n"
+    "                        log (tenhou6: x.mjlog becomes x.json)\n"
+    "      --viewer-links    print, for one log, a https://tenhou.net/6/#json=...\n"
+    "                        link per hand instead of a file\n"
     "      --gzip            compress the output with gzip (.mjson.gz), one member\n"
     "      --suffix=SUFFIX   end the output files' names with SUFFIX instead\n"
     "                        (e.g. --gzip --suffix .json.gz)\n"
@@ -142,8 +146,8 @@ std::expected<std::size_t, UsageError> parse_size(std::string_view text) {
 // The long options without a value, so that "--gzip=yes" is told apart from
 // an option that does not exist.
 bool is_known(std::string_view name) {
-  for (const std::string_view known : {"--gzip", "--by-month", "--skip-existing", "--keep-going", "--fail-fast",
-                                       "--quiet", "--summary", "--help", "--version"}) {
+  for (const std::string_view known : {"--gzip", "--viewer-links", "--by-month", "--skip-existing", "--keep-going",
+                                       "--fail-fast", "--quiet", "--summary", "--help", "--version"}) {
     if (name == known) return true;
   }
   return false;
@@ -156,6 +160,8 @@ std::string_view usage_text() noexcept { return kUsage; }
 std::expected<Options, UsageError> parse_options(std::span<const char* const> arguments) {
   Options options;
   bool options_ended = false;
+  std::optional<std::string_view> to;  // --to as given
+  bool viewer_links = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (options_ended || argument == "-" || !argument.starts_with('-')) {
@@ -181,7 +187,7 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
     }
     const bool takes_value = name == "-o" || name == "--output" || name == "-j" || name == "--jobs" ||
                              name == "--max-size" || name == "--memory" || name == "--sql" || name == "--suffix" ||
-                             name == "--manifest";
+                             name == "--manifest" || name == "--to";
     if (attached && !takes_value) {
       if (name.starts_with("--") && is_known(name))
         return std::unexpected(UsageError{"option " + shown_quoted(name) + " takes no value"});
@@ -220,6 +226,13 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
       options.suffix = std::string(value);
     } else if (name == "--manifest") {
       options.manifest = std::string(value);
+    } else if (name == "--to") {
+      if (value != "mjai" && value != "tenhou6") {
+        return std::unexpected(UsageError{"invalid output format " + shown_quoted(value) + " (mjai or tenhou6)"});
+      }
+      to = value;
+    } else if (name == "--viewer-links") {
+      viewer_links = true;
     } else if (name == "--by-month") {
       options.by_month = true;
     } else if (name == "--skip-existing") {
@@ -245,6 +258,11 @@ std::expected<Options, UsageError> parse_options(std::span<const char* const> ar
   if (options.inputs.empty() && !options.help && !options.version) {
     return std::unexpected(UsageError{"no input file"});
   }
+  if (viewer_links && to == "mjai") {
+    return std::unexpected(UsageError{"--viewer-links opens Tenhou's JSON log: it cannot go with --to mjai"});
+  }
+  if (to == "tenhou6") options.form = OutputForm::Tenhou6;
+  if (viewer_links) options.form = OutputForm::ViewerLinks;
   return options;
 }
 

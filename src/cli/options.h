@@ -13,6 +13,10 @@
 
 namespace kiroku::cli {
 
+// What each log becomes: mjai events, Tenhou's JSON log, or links that open
+// each of its hands in Tenhou's viewer.
+enum class OutputForm : unsigned char { Mjai, Tenhou6, ViewerLinks };
+
 struct Options {
   std::vector<std::string> inputs;             // files, directories and "-" (standard input), in command-line order
   std::optional<std::string> output;           // -o: a file, a directory, or "-" for standard output
@@ -22,6 +26,7 @@ struct Options {
   std::optional<std::string> sql;              // --sql: the SELECT of (id, log) every database input is read by
   std::optional<std::string> suffix;           // --suffix: what outputs end with instead of ".mjson" (".mjson.gz")
   std::optional<std::string> manifest;         // --manifest: the file of one JSON line per log
+  OutputForm form = OutputForm::Mjai;          // --to, --viewer-links
   bool by_month = false;                       // --by-month: a row's output below YYYY/MM/
   bool skip_existing = false;                  // --skip-existing: a log whose output exists is passed over
   bool gzip = false;

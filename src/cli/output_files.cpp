@@ -6,7 +6,11 @@
 
 namespace kiroku::cli {
 
-std::string default_output_suffix(bool gzip) { return gzip ? ".mjson.gz" : ".mjson"; }
+std::string default_output_suffix(OutputForm form, bool gzip) {
+  std::string suffix = form == OutputForm::Mjai ? ".mjson" : ".json";
+  if (gzip) suffix += ".gz";
+  return suffix;
+}
 
 std::filesystem::path output_relative_path(const std::filesystem::path& relative, std::string_view suffix) {
   std::string name = relative.filename().native();

@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "cli/options.h"
+
 namespace kiroku::cli {
 
-// What outputs end with unless --suffix says: ".mjson", or ".mjson.gz" with
-// `gzip`.
-std::string default_output_suffix(bool gzip);
+// What outputs end with unless --suffix says: ".mjson" for mjai events,
+// ".json" for Tenhou's JSON log, each + ".gz" with `gzip`.
+std::string default_output_suffix(OutputForm form, bool gzip);
 
 // The output's path below the output directory for an input found at
 // `relative`: its log extension (".json", ".mjlog" or ".xml", each maybe

@@ -114,7 +114,7 @@ std::vector<LogSource> distinct_files(std::vector<LogSource> sources) {
 
 std::expected<Plan, UsageError> make_plan(const Options& options) {
   Plan plan;
-  plan.suffix = options.suffix.value_or(default_output_suffix(options.gzip));
+  plan.suffix = options.suffix.value_or(default_output_suffix(options.form, options.gzip));
   bool any_directory = false;
   for (const std::string& input : options.inputs) any_directory = any_directory || is_directory(input);
   plan.batch = options.inputs.size() > 1 || any_directory || (options.output && names_directory(*options.output)) ||
@@ -136,6 +136,9 @@ std::expected<Plan, UsageError> make_plan(const Options& options) {
       return std::unexpected(std::move(refused.error()));
     }
     return plan;
+  }
+  if (options.form == OutputForm::ViewerLinks) {
+    return std::unexpected(UsageError{"--viewer-links prints the links of one log: give one FILE"});
   }
   if (!options.output || *options.output == "-") {
     return std::unexpected(UsageError{options.inputs.size() == 1 && !any_directory

@@ -74,14 +74,16 @@ class Conversion {
 // compact form, the one Tenhou's own conversion of its XML logs writes.  A
 // JSON log comes back as the reader keeps it: without its final scores
 // ("sc") and connection list, which the reader skips.
-// `ref` is the log's id, written as "ref" ("" when none is known).  Throws
+// `ref` is the log's id, written as "ref" ("" when none is known); `stats`,
+// when given, counts the hands converted, as Conversion::stats().  Throws
 // std::bad_alloc when memory runs out.
-[[nodiscard]] std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref);
+[[nodiscard]] std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref,
+                                                                           conv::ConversionStats* stats = nullptr);
 
 // The same log as one link per hand that opens it in Tenhou's viewer:
 // "https://tenhou.net/6/#json=" and, percent-encoded, the document of that
 // hand alone (the whole document with "log" holding only it).
-[[nodiscard]] std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text,
-                                                                                          std::string_view ref);
+[[nodiscard]] std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(
+    PaddedText text, std::string_view ref, conv::ConversionStats* stats = nullptr);
 
 }  // namespace kiroku

@@ -23,7 +23,8 @@ struct WrittenHands {
 
 // Reads, prepares and converts the whole game, and writes each hand that
 // converts.
-std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::string_view ref) {
+std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::string_view ref,
+                                                         conv::ConversionStats* stats) {
   text.drop_prefix(byte_order_mark_size(text.view()));
   Tenhou6Capture capture;
   capture.game.ref = ref;
@@ -39,9 +40,9 @@ std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::s
     auto more = std::visit([&](auto& hands) { return hands.next_hand(hand); }, source);
     if (!more) return std::unexpected(std::move(more.error()));
     if (!*more) break;
-    if (auto converted = converter.convert_hand(hand, events); !converted) {
-      return std::unexpected(PipelineError{std::move(converted.error())});
-    }
+    auto converted = converter.convert_hand(hand, events);
+    if (stats != nullptr) *stats = converter.stats();
+    if (!converted) return std::unexpected(PipelineError{std::move(converted.error())});
     events.clear();
     if (!written.hand_ends.empty()) written.hand_list += ',';
     append_tenhou6_hand(capture.hand, written.hand_list);
@@ -53,14 +54,16 @@ std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::s
 
 }  // namespace
 
-std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref) {
-  auto written = written_hands(std::move(text), ref);
+std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref,
+                                                             conv::ConversionStats* stats) {
+  auto written = written_hands(std::move(text), ref, stats);
   if (!written) return std::unexpected(std::move(written.error()));
   return tenhou6_document(written->game, written->hand_list, 0, written->hand_ends.size());
 }
 
-std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text, std::string_view ref) {
-  auto written = written_hands(std::move(text), ref);
+std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text, std::string_view ref,
+                                                                            conv::ConversionStats* stats) {
+  auto written = written_hands(std::move(text), ref, stats);
   if (!written) return std::unexpected(std::move(written.error()));
   const std::string_view hand_list = written->hand_list;
   std::vector<std::string> links;
