@@ -87,41 +87,47 @@ Job JobFeed::job_for_row(const LogSource& database, ArchiveRow row) const {
   return job;
 }
 
-// Every database is opened and counted first, so that the progress bar has
-// its total from the start; then their rows are read in turn.
+// Every database is counted first, so that the progress bar has its total
+// from the start; then their rows are read in turn.  Each is opened again
+// to be read rather than kept open, so that a directory of thousands of
+// databases holds one connection at a time.
 void JobFeed::read_all() {
-  std::vector<std::pair<const LogSource*, ArchiveDatabase>> opened;
+  const auto open = [&](const LogSource& database) {
+    return reading_.sql ? ArchiveDatabase::open_query(database.path, *reading_.sql)
+                        : ArchiveDatabase::open(database.path);
+  };
   const auto failed = [&](const LogSource& database, std::string diagnostic) {
     counted_(1);
     Job job = file_job(database, std::nullopt);
     job.refused = std::move(diagnostic);
     return push(std::move(job));
   };
-  for (const LogSource& database : reading_.databases) {
-    auto open =
-        reading_.sql ? ArchiveDatabase::open_query(database.path, *reading_.sql) : ArchiveDatabase::open(database.path);
-    if (!open) {
-      if (!failed(database, std::move(open.error()))) break;
+  for (const LogSource& source : reading_.databases) {
+    auto database = open(source);
+    if (!database) continue;  // reported when its turn to be read comes
+    const auto rows = database->count_rows();
+    counted_(rows ? *rows : 0);
+  }
+  for (const LogSource& source : reading_.databases) {
+    auto database = open(source);
+    if (!database) {
+      if (!failed(source, std::move(database.error()))) break;
       continue;
     }
-    const auto rows = open->count_rows();
-    counted_(rows ? *rows : 0);
-    opened.emplace_back(&database, std::move(*open));
-  }
-  for (auto& [database, rows] : opened) {
+    bool going = true;
     for (;;) {
-      auto row = rows.next_row();
+      auto row = database->next_row();
       if (!row) {
-        failed(*database, std::move(row.error()));
+        going = failed(source, std::move(row.error()));
         break;
       }
       if (!*row) break;
-      if (!push(job_for_row(*database, std::move(**row)))) break;
+      if (!push(job_for_row(source, std::move(**row)))) {
+        going = false;
+        break;
+      }
     }
-    {
-      const std::lock_guard lock(mutex_);
-      if (closed_) break;
-    }
+    if (!going) break;
   }
   {
     const std::lock_guard lock(mutex_);
