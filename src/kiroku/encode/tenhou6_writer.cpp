@@ -1,6 +1,7 @@
 #include "kiroku/encode/tenhou6_writer.h"
 
 #include <charconv>
+#include <cmath>  // isfinite
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
@@ -50,7 +51,7 @@ std::size_t action_bound(const ActionItem& item) noexcept {
 std::size_t hand_bound(const JsonHand& hand) noexcept {
   std::size_t size = 64 + 4 * kNumberBound + 3 * (hand.dora_indicators.size() + hand.ura_indicators.size());
   for (const JsonSeat& seat : hand.seats) {
-    size += 8 + 3 * seat.hand.size();
+    size += 16 + 3 * seat.hand.size();  // three lists, their brackets and commas
     for (const ActionItem& item : seat.takes) size += action_bound(item);
     for (const ActionItem& item : seat.discards) size += action_bound(item);
   }
@@ -81,8 +82,10 @@ void write_number(JsonWriter& w, std::int64_t value) noexcept {
 }
 
 // The shortest text that reads back as the same double, as JavaScript
-// writes numbers: 2074.7, -46, 63.8.
+// writes numbers: 2074.7, -46, 63.8; null for what JSON cannot hold, as
+// JavaScript writes NaN and the infinities.
 void write_number(JsonWriter& w, double value) noexcept {
+  if (!std::isfinite(value)) return w.literal("null");
   std::array<char, kNumberBound> digits{};
   const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
   w.raw(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
