@@ -249,14 +249,15 @@ void write_connections(JsonWriter& w, const std::vector<JsonConnection>& connect
   if (any) w.raw(']');
 }
 
-void write_document(JsonWriter& w, const Tenhou6Game& game, std::string_view hand_list, std::size_t first_hand,
-                    std::size_t hand_count) noexcept {
-  const JsonGame& json = game.game;
+void write_opening(JsonWriter& w, const Tenhou6Game& game) noexcept {
   w.literal("{\"ver\":2.3");
   key(w, "\"ref\":");
   w.string(game.ref);
   key(w, "\"log\":[");
-  w.raw(hand_list);
+}
+
+void write_closing(JsonWriter& w, const Tenhou6Game& game, std::size_t first_hand, std::size_t hand_count) noexcept {
+  const JsonGame& json = game.game;
   w.raw(']');
   write_connections(w, json.connection, first_hand, hand_count);
   if (json.ratingc) {
@@ -301,14 +302,31 @@ void append_tenhou6_hand(const JsonHand& hand, std::string& out) {
   });
 }
 
+void append_tenhou6_opening(const Tenhou6Game& game, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize_and_overwrite(start + game_bound(game), [&](char* data, std::size_t) noexcept {
+    JsonWriter w(data + start);
+    write_opening(w, game);
+    return static_cast<std::size_t>(w.cursor() - data);
+  });
+}
+
+void append_tenhou6_closing(const Tenhou6Game& game, std::size_t first_hand, std::size_t hand_count, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize_and_overwrite(start + game_bound(game), [&](char* data, std::size_t) noexcept {
+    JsonWriter w(data + start);
+    write_closing(w, game, first_hand, hand_count);
+    return static_cast<std::size_t>(w.cursor() - data);
+  });
+}
+
 std::string tenhou6_document(const Tenhou6Game& game, std::string_view hand_list, std::size_t first_hand,
                              std::size_t hand_count) {
   std::string out;
-  out.resize_and_overwrite(game_bound(game) + hand_list.size(), [&](char* data, std::size_t) noexcept {
-    JsonWriter w(data);
-    write_document(w, game, hand_list, first_hand, hand_count);
-    return static_cast<std::size_t>(w.cursor() - data);
-  });
+  out.reserve(game_bound(game) + hand_list.size());
+  append_tenhou6_opening(game, out);
+  out += hand_list;
+  append_tenhou6_closing(game, first_hand, hand_count, out);
   return out;
 }
 

@@ -45,6 +45,7 @@ constexpr std::size_t place_of_claimed(std::uint8_t from, std::size_t own_count)
 // of "p"; an ankan's "a" stands before its last tile.
 std::string notation_of(const PreparedMeld& prepared) {
   std::string text;
+  text.reserve(9);  // the longest, a kan's four tiles and its letter
   const std::uint8_t from = prepared.meld.from;
   auto around_claimed = [&](char letter, Tile claimed, std::span<const Tile> own) {
     const std::size_t at = place_of_claimed(from, own.size());
