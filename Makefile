@@ -95,6 +95,7 @@ bench: deps
 	build-bench/bench/kiroku_bench
 	build-bench/bench/kiroku_read_bench
 	build-bench/bench/kiroku_format_bench
+	build-bench/bench/kiroku_tenhou6_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN) $(FUZZ) build-bench

@@ -121,13 +121,15 @@ void tenhou6_write(benchmark::State& state) {
   time_games(state, [](const Game& game) {
     kiroku::Tenhou6Game document = kiroku::tenhou6_game_of(game.xml_game, "");
     kiroku::JsonHand hand;
-    std::string hand_list;
+    std::string text;
+    kiroku::append_tenhou6_opening(document, text);
     for (std::size_t i = 0; i < game.hands.size(); ++i) {
       if (!kiroku::tenhou6_hand_of(game.hands[i], game.prepared[i], i, hand, document)) return;
-      if (i != 0) hand_list += ',';
-      kiroku::append_tenhou6_hand(hand, hand_list);
+      if (i != 0) text += ',';
+      kiroku::append_tenhou6_hand(hand, text);
     }
-    benchmark::DoNotOptimize(kiroku::tenhou6_document(document, hand_list, 0, game.hands.size()));
+    kiroku::append_tenhou6_closing(document, 0, game.hands.size(), text);
+    benchmark::DoNotOptimize(text.data());
   });
 }
 

@@ -13,12 +13,17 @@ namespace kiroku {
 
 namespace {
 
+// The document up to the end of its hand list, and where each hand's text
+// stands in it.
 struct WrittenHands {
   Tenhou6Game game;
-  std::string hand_list;               // each hand as append_tenhou6_hand writes it, joined by commas
-  std::vector<std::size_t> hand_ends;  // where each hand's text ends in it
+  std::string text;
+  std::vector<std::size_t> hand_begins;
+  std::vector<std::size_t> hand_ends;
 
-  std::size_t hand_begin(std::size_t hand) const noexcept { return hand == 0 ? 0 : hand_ends[hand - 1] + 1; }
+  std::string_view hand(std::size_t i) const noexcept {
+    return std::string_view(text).substr(hand_begins[i], hand_ends[i] - hand_begins[i]);
+  }
 };
 
 // Reads, prepares and converts the whole game, and writes each hand that
@@ -36,6 +41,7 @@ std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::s
   PreparedHand hand;
   std::vector<Event> events;  // the check's, dropped hand by hand
   WrittenHands written;
+  append_tenhou6_opening(capture.game, written.text);
   for (;;) {
     auto more = std::visit([&](auto& hands) { return hands.next_hand(hand); }, source);
     if (!more) return std::unexpected(std::move(more.error()));
@@ -44,9 +50,10 @@ std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::s
     if (stats != nullptr) *stats = converter.stats();
     if (!converted) return std::unexpected(PipelineError{std::move(converted.error())});
     events.clear();
-    if (!written.hand_ends.empty()) written.hand_list += ',';
-    append_tenhou6_hand(capture.hand, written.hand_list);
-    written.hand_ends.push_back(written.hand_list.size());
+    if (!written.hand_ends.empty()) written.text += ',';
+    written.hand_begins.push_back(written.text.size());
+    append_tenhou6_hand(capture.hand, written.text);
+    written.hand_ends.push_back(written.text.size());
   }
   written.game = std::move(capture.game);
   return written;
@@ -58,20 +65,18 @@ std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, st
                                                              conv::ConversionStats* stats) {
   auto written = written_hands(std::move(text), ref, stats);
   if (!written) return std::unexpected(std::move(written.error()));
-  return tenhou6_document(written->game, written->hand_list, 0, written->hand_ends.size());
+  append_tenhou6_closing(written->game, 0, written->hand_ends.size(), written->text);
+  return std::move(written->text);
 }
 
 std::expected<std::vector<std::string>, PipelineError> tenhou6_viewer_links(PaddedText text, std::string_view ref,
                                                                             conv::ConversionStats* stats) {
   auto written = written_hands(std::move(text), ref, stats);
   if (!written) return std::unexpected(std::move(written.error()));
-  const std::string_view hand_list = written->hand_list;
   std::vector<std::string> links;
   links.reserve(written->hand_ends.size());
   for (std::size_t i = 0; i < written->hand_ends.size(); ++i) {
-    const std::size_t begin = written->hand_begin(i);
-    const std::string_view hand = hand_list.substr(begin, written->hand_ends[i] - begin);
-    links.push_back(tenhou6_viewer_link(tenhou6_document(written->game, hand, i, 1)));
+    links.push_back(tenhou6_viewer_link(tenhou6_document(written->game, written->hand(i), i, 1)));
   }
   return links;
 }

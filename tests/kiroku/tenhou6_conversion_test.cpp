@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "kiroku/pipeline.h"
 #include "kiroku/read/json_reader.h"
@@ -114,6 +115,16 @@ TEST(tenhou6_conversion_test, written_logs_give_the_events_of_the_real_logs_they
     }
   }
   EXPECT_GE(logs, 17U + 34U);
+}
+
+TEST(tenhou6_conversion_test, a_log_that_does_not_convert_is_not_written) {
+  const std::vector<std::string> refused = {
+      "{",
+      "<mjloggm><GO",
+      R"({"log":[],"name":["a","b","c",""],"rule":{"disp":"三般南"}})",
+      R"(<mjloggm ver="2.3"><GO type="185"/></mjloggm>)",
+  };
+  for (const std::string& text : refused) expect_same_events(text, text);
 }
 
 }  // namespace

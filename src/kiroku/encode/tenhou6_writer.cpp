@@ -1,6 +1,7 @@
 #include "kiroku/encode/tenhou6_writer.h"
 
 #include <charconv>
+#include <cmath>  // isfinite
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
@@ -50,7 +51,7 @@ std::size_t action_bound(const ActionItem& item) noexcept {
 std::size_t hand_bound(const JsonHand& hand) noexcept {
   std::size_t size = 64 + 4 * kNumberBound + 3 * (hand.dora_indicators.size() + hand.ura_indicators.size());
   for (const JsonSeat& seat : hand.seats) {
-    size += 8 + 3 * seat.hand.size();
+    size += 16 + 3 * seat.hand.size();  // three lists, their brackets and commas
     for (const ActionItem& item : seat.takes) size += action_bound(item);
     for (const ActionItem& item : seat.discards) size += action_bound(item);
   }
@@ -81,8 +82,10 @@ void write_number(JsonWriter& w, std::int64_t value) noexcept {
 }
 
 // The shortest text that reads back as the same double, as JavaScript
-// writes numbers: 2074.7, -46, 63.8.
+// writes numbers: 2074.7, -46, 63.8; null for what JSON cannot hold, as
+// JavaScript writes NaN and the infinities.
 void write_number(JsonWriter& w, double value) noexcept {
+  if (!std::isfinite(value)) return w.literal("null");
   std::array<char, kNumberBound> digits{};
   const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
   w.raw(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
@@ -246,14 +249,15 @@ void write_connections(JsonWriter& w, const std::vector<JsonConnection>& connect
   if (any) w.raw(']');
 }
 
-void write_document(JsonWriter& w, const Tenhou6Game& game, std::string_view hand_list, std::size_t first_hand,
-                    std::size_t hand_count) noexcept {
-  const JsonGame& json = game.game;
+void write_opening(JsonWriter& w, const Tenhou6Game& game) noexcept {
   w.literal("{\"ver\":2.3");
   key(w, "\"ref\":");
   w.string(game.ref);
   key(w, "\"log\":[");
-  w.raw(hand_list);
+}
+
+void write_closing(JsonWriter& w, const Tenhou6Game& game, std::size_t first_hand, std::size_t hand_count) noexcept {
+  const JsonGame& json = game.game;
   w.raw(']');
   write_connections(w, json.connection, first_hand, hand_count);
   if (json.ratingc) {
@@ -298,14 +302,31 @@ void append_tenhou6_hand(const JsonHand& hand, std::string& out) {
   });
 }
 
+void append_tenhou6_opening(const Tenhou6Game& game, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize_and_overwrite(start + game_bound(game), [&](char* data, std::size_t) noexcept {
+    JsonWriter w(data + start);
+    write_opening(w, game);
+    return static_cast<std::size_t>(w.cursor() - data);
+  });
+}
+
+void append_tenhou6_closing(const Tenhou6Game& game, std::size_t first_hand, std::size_t hand_count, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize_and_overwrite(start + game_bound(game), [&](char* data, std::size_t) noexcept {
+    JsonWriter w(data + start);
+    write_closing(w, game, first_hand, hand_count);
+    return static_cast<std::size_t>(w.cursor() - data);
+  });
+}
+
 std::string tenhou6_document(const Tenhou6Game& game, std::string_view hand_list, std::size_t first_hand,
                              std::size_t hand_count) {
   std::string out;
-  out.resize_and_overwrite(game_bound(game) + hand_list.size(), [&](char* data, std::size_t) noexcept {
-    JsonWriter w(data);
-    write_document(w, game, hand_list, first_hand, hand_count);
-    return static_cast<std::size_t>(w.cursor() - data);
-  });
+  out.reserve(game_bound(game) + hand_list.size());
+  append_tenhou6_opening(game, out);
+  out += hand_list;
+  append_tenhou6_closing(game, first_hand, hand_count, out);
   return out;
 }
 

@@ -19,6 +19,13 @@ namespace kiroku {
 // result.  Throws std::bad_alloc when memory runs out.
 void append_tenhou6_hand(const JsonHand& hand, std::string& out);
 
+// A document written in three pieces, so that its hands go straight into
+// it: the opening up to the hand list, the hands joined by commas, and the
+// closing after them, whose connections are those of the `hand_count`
+// hands from the one at `first_hand`, counted from it.
+void append_tenhou6_opening(const Tenhou6Game& game, std::string& out);
+void append_tenhou6_closing(const Tenhou6Game& game, std::size_t first_hand, std::size_t hand_count, std::string& out);
+
 // The document around `hand_list`, the texts of `hand_count` hands from
 // append_tenhou6_hand joined by commas: the game's hands from the one at
 // `first_hand` on.  Of the connections only those in these hands are

@@ -32,16 +32,23 @@ void append_code(std::string& text, Tile tile) {
   text += static_cast<char>('0' + code % 10);
 }
 
+// Where a called tile stands among the caller's own `own_count` tiles, by
+// the seat it came from (`from` seats after the caller): first from the seat
+// before, second from the one across, last from the one after.
+constexpr std::size_t place_of_claimed(std::uint8_t from, std::size_t own_count) noexcept {
+  return from == 3 ? 0 : from == 2 ? 1 : own_count;
+}
+
 // Call notation: the meld's tiles as two-digit codes, and a letter before
-// the claimed (or added) tile whose place says where it came from: first for
-// the seat before the caller, second for the one across, last for the one
-// after.  A kakan is its pon's notation with "k" and the added tile in place
+// the claimed (or added) tile, which stands where the seat it came from
+// sits.  A kakan is its pon's notation with "k" and the added tile in place
 // of "p"; an ankan's "a" stands before its last tile.
 std::string notation_of(const PreparedMeld& prepared) {
   std::string text;
+  text.reserve(9);  // the longest, a kan's four tiles and its letter
   const std::uint8_t from = prepared.meld.from;
   auto around_claimed = [&](char letter, Tile claimed, std::span<const Tile> own) {
-    const std::size_t at = from == 3 ? 0 : from == 2 ? 1 : own.size();
+    const std::size_t at = place_of_claimed(from, own.size());
     for (std::size_t i = 0; i <= own.size(); ++i) {
       if (i == at) {
         text += letter;
@@ -59,7 +66,7 @@ std::string notation_of(const PreparedMeld& prepared) {
           around_claimed('m', call.pai, call.consumed);
         } else if constexpr (std::is_same_v<Call, event::Kakan>) {
           // The pon's tiles, the claimed one already in its place.
-          const std::size_t at = from == 3 ? 0 : from == 2 ? 1 : 2;
+          const std::size_t at = place_of_claimed(from, 2);
           for (std::size_t i = 0; i < call.consumed.size(); ++i) {
             if (i == at) {
               text += 'k';
