@@ -75,10 +75,11 @@ struct JsonGame {
   std::optional<std::vector<double>> rate;
   std::optional<std::vector<std::string>> sx;
   // Read from a document as an object only, and kept only to be written
-  // back: each seat's final score and placement points in turn ("sc"), and
-  // the "connection" list.
+  // back: each seat's final score and placement points in turn ("sc"), the
+  // "connection" list, and the log's id ("ref").
   std::optional<std::vector<double>> sc;
   std::vector<JsonConnection> connection;
+  std::optional<std::string> ref;
   friend bool operator==(const JsonGame&, const JsonGame&) = default;
 };
 

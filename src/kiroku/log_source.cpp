@@ -19,7 +19,11 @@ std::expected<PreparedGame, PipelineError> JsonSource::open(const PaddedText& te
   auto reader = JsonReader::open(text);
   if (!reader) return Failure(PipelineError{std::move(reader.error())});
   reader_.emplace(std::move(*reader));
-  if (capture_ != nullptr) capture_->game.game = reader_->game();  // before preparation takes the names
+  if (capture_ != nullptr) {
+    capture_->game.game = reader_->game();  // before preparation takes the names
+    // A log's own id stands unless the caller knows one.
+    if (capture_->game.ref.empty() && reader_->game().ref) capture_->game.ref = *reader_->game().ref;
+  }
   auto game = prepare_json_game(reader_->game());
   if (!game) return Failure(PipelineError{game.error()});
   return std::move(*game);

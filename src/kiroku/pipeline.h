@@ -72,9 +72,10 @@ class Conversion {
 // Conversion takes them: the game is first converted to its events, which
 // must succeed and are then dropped, and the log is written in Tenhou's
 // compact form, the one Tenhou's own conversion of its XML logs writes.  A
-// JSON log comes back as the reader keeps it: without its final scores
-// ("sc") and connection list, which the reader skips.
-// `ref` is the log's id, written as "ref" ("" when none is known); `stats`,
+// JSON log comes back as the reader keeps it (its final scores, connection
+// list and id only from the object form; members it does not know are
+// dropped).  `ref` is the log's id, written as "ref"; when it is empty, a
+// JSON log's own id, or ""; `stats`,
 // when given, counts the hands converted, as Conversion::stats().  Throws
 // std::bad_alloc when memory runs out.
 [[nodiscard]] std::expected<std::string, PipelineError> convert_to_tenhou6(PaddedText text, std::string_view ref,

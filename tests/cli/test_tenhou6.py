@@ -30,6 +30,8 @@ def test_official_conversions_come_out_byte_for_byte(tool, pairs, tmp_path):
         assert tool.run("--to", "tenhou6", xml, check_status=0).stdout == official, xml.name
         packed = write_log(tmp_path / f"{xml.stem}.mjlog.gz", xml.read_bytes(), compress=True)
         assert tool.run("--to=tenhou6", packed, check_status=0).stdout == official, xml.name
+        # Tenhou's own JSON comes back as it is, its id kept whatever its name.
+        assert tool.run("--to", "tenhou6", write_log(tmp_path / "game.json", official), check_status=0).stdout == official
 
     # A batch names each output x.json, and the log is named by its file.
     out = tmp_path / "out"

@@ -11,7 +11,7 @@ namespace kiroku::detail {
 inline constexpr std::array<std::string_view, 8> kJsonLogKeys = {"log",   "name", "rule", "ratingc",
                                                                  "lobby", "dan",  "rate", "sx"};
 // Members of the object form only, kept to be written back.
-inline constexpr std::array<std::string_view, 2> kWrittenBackKeys = {"sc", "connection"};
+inline constexpr std::array<std::string_view, 3> kWrittenBackKeys = {"sc", "connection", "ref"};
 inline constexpr std::array<std::string_view, 4> kConnectionKeys = {"what", "log", "who", "step"};
 inline constexpr std::array<std::string_view, 5> kRuleKeys = {"disp", "aka", "aka51", "aka52", "aka53"};
 

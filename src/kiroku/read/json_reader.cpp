@@ -491,6 +491,9 @@ bool RecordReader::read_written_back_field(std::size_t index, od::value& value, 
       return read_list(list, numbers, [&](od::value& element, double& v) { return read_f64(element, v); });
     });
   }
+  if (index == 2) {
+    return read_optional(value, out.ref, [&](od::value& text, std::string& ref) { return read_string(text, ref); });
+  }
   return read_list(value, out.connection, [&](od::value& element, JsonConnection& connection) {
     return read_connection(element, connection);
   });

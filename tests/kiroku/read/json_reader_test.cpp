@@ -123,7 +123,7 @@ TEST(json_reader_test, member_order_and_unlisted_members_do_not_change_the_recor
   const std::string deep = std::string(5000, '[') + std::string(5000, ']');
   const std::vector<std::string> variants = {
       R"({"rule":{"aka":1,"disp":"般南喰赤"},"name":["A","B","C","D"],"log":[)" + hand + "]}",
-      R"({"ver":2.3,"ref":"x","log":[)" + hand +
+      R"({"ver":2.3,"log":[)" + hand +
           R"(],"owari":[1,2.5,-3e2],"name":["A","B","C","D"],"ver":null,"title":["a",{"b":[true,false]}],)"
           R"("rule":{"x":{},"disp":"般南喰赤","aka":1,"x":1e400,"aka5":"\ud800"},"deep":)" +
           deep + "}",
@@ -137,10 +137,11 @@ TEST(json_reader_test, member_order_and_unlisted_members_do_not_change_the_recor
 }
 
 // What only a written log needs, kept as the document gives it.
-TEST(json_reader_test, final_scores_and_connections_are_kept_to_be_written_back) {
+TEST(json_reader_test, final_scores_connections_and_id_are_kept_to_be_written_back) {
   const JsonLog log = read_ok(document_with_members(
-      R"(,"sc":[25000,12.5,-100,-30],"connection":[{"what":1,"log":3,"who":2,"step":17,"x":[]},{}])"));
+      R"(,"sc":[25000,12.5,-100,-30],"connection":[{"what":1,"log":3,"who":2,"step":17,"x":[]},{}],"ref":"a\"b")"));
   EXPECT_EQ(log.sc, (std::vector<double>{25000, 12.5, -100, -30}));
+  EXPECT_EQ(log.ref, "a\"b");
   EXPECT_EQ(log.connection, (std::vector<JsonConnection>{{.what = 1, .log = 3, .who = 2, .step = 17}, {}}));
   EXPECT_FALSE(read_ok(document_with_members(R"(,"sc":null)")).sc);
 }
