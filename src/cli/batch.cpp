@@ -17,7 +17,7 @@ namespace {
 
 // Rows read ahead of each worker: enough that no worker waits on the
 // database, few enough that memory stays flat.
-constexpr std::size_t kRowsAheadPerWorker = 4;
+constexpr std::size_t kRowsAheadPerWorker = 8;
 
 // A log that exhausts memory, say, fails alone instead of ending the process.
 Outcome convert_job_guarded(Job& job, const ConvertSettings& settings, MemoryBudget& budget) {

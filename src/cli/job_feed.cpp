@@ -31,12 +31,15 @@ std::optional<JobFeed::Numbered> JobFeed::next() {
     const std::size_t index = next_file_++;
     return Numbered{index, files_[index]};
   }
-  changed_.wait(lock, [&] { return closed_ || reading_done_ || !rows_.empty(); });
+  rows_ready_.wait(lock, [&] { return closed_ || reading_done_ || !rows_.empty(); });
   if (closed_ || rows_.empty()) return std::nullopt;
   Numbered row{files_.size() + rows_taken_++, std::move(rows_.front())};
   rows_.pop_front();
   if (row.job.row) queued_bytes_ -= row.job.row->bytes.size();
-  changed_.notify_all();
+  if (rows_.size() <= ahead_ / 2) {
+    refilling_ = true;
+    room_.notify_one();  // no system call while the reading is not waiting
+  }
   return row;
 }
 
@@ -50,19 +53,20 @@ void JobFeed::close() {
     const std::lock_guard lock(mutex_);
     closed_ = true;
   }
-  changed_.notify_all();
+  rows_ready_.notify_all();
+  room_.notify_all();
 }
 
 bool JobFeed::push(Job job) {
   const std::size_t bytes = job.row ? job.row->bytes.size() : 0;
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] {
-    return closed_ || rows_.empty() || (rows_.size() < ahead_ && queued_bytes_ + bytes <= kMaxQueuedBytes);
-  });
+  if (rows_.size() >= ahead_) refilling_ = false;
+  room_.wait(lock,
+             [&] { return closed_ || rows_.empty() || (refilling_ && queued_bytes_ + bytes <= kMaxQueuedBytes); });
   if (closed_) return false;
   queued_bytes_ += bytes;
   rows_.push_back(std::move(job));
-  changed_.notify_all();
+  rows_ready_.notify_one();
   return true;
 }
 
@@ -133,7 +137,7 @@ void JobFeed::read_all() {
     const std::lock_guard lock(mutex_);
     reading_done_ = true;
   }
-  changed_.notify_all();
+  rows_ready_.notify_all();
 }
 
 }  // namespace kiroku::cli

@@ -39,7 +39,9 @@ class JobFeed {
   // Starts reading the databases at once.  `counted` is called from the
   // reading thread with the rows each database has (for a progress total),
   // and with 1 for each database that fails as a whole.  At most `ahead`
-  // rows, and about 64 MiB of stored logs, wait for the workers.
+  // rows, and about 64 MiB of stored logs, wait for the workers; once full,
+  // the reading waits until half of them are taken, so that it wakes once
+  // for several rows rather than for each.
   JobFeed(std::span<const Job> files, DatabaseReading reading, std::size_t ahead,
           std::function<void(std::uint64_t)> counted);
   JobFeed(const JobFeed&) = delete;
@@ -67,11 +69,13 @@ class JobFeed {
   std::function<void(std::uint64_t)> counted_;
 
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable rows_ready_;  // workers wait on it
+  std::condition_variable room_;        // the reading waits on it
   std::size_t next_file_ = 0;
   std::size_t rows_taken_ = 0;
   std::deque<Job> rows_;
   std::size_t queued_bytes_ = 0;
+  bool refilling_ = true;  // false from a full queue until half of it is taken
   bool reading_done_ = false;
   bool closed_ = false;
   std::jthread reader_;  // last: started once the rest is ready, joined first

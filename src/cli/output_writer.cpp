@@ -20,6 +20,8 @@ namespace {
 using Target = std::optional<fs::path>;
 using Destination = std::variant<FileReplacement, StreamOutput>;
 
+constexpr std::size_t kWriteSize = std::size_t{64} << 10;
+
 WriteFailure target_failure(const Target& target, int error) {
   if (!target) return {"write: standard output: " + errno_text(error), error == EPIPE};
   return {"write: " + shown(target->native()) + ": " + errno_text(error)};
@@ -44,14 +46,29 @@ struct OutputWriter::State {
   Destination destination;
   std::optional<GzipWriter> gzip;
   std::optional<WriteFailure> failure;  // the first
+  // Hands' pieces gathered into writes of about kWriteSize: a game's hands
+  // are each a few kilobytes, and a system call for each costs more than
+  // the copy.
+  std::string pending;
 
   void fail(WriteFailure failed) {
     if (!failure) failure = std::move(failed);
   }
 
-  // Hands bytes to the destination, unless an earlier step failed.
   void put(std::string_view bytes) {
-    if (failure) return;
+    if (pending.empty() && bytes.size() >= kWriteSize) return hand_over(bytes);
+    pending += bytes;
+    if (pending.size() >= kWriteSize) flush();
+  }
+
+  void flush() {
+    hand_over(pending);
+    pending.clear();
+  }
+
+  // Hands bytes to the destination, unless an earlier step failed.
+  void hand_over(std::string_view bytes) {
+    if (failure || bytes.empty()) return;
     if (auto* file = std::get_if<FileReplacement>(&destination)) {
       if (const int error = file->write(bytes); error != 0) fail(target_failure(target, error));
     } else if (const int error = std::get<StreamOutput>(destination).write(bytes); error != 0) {
@@ -60,6 +77,7 @@ struct OutputWriter::State {
   }
 
   void put_in_place() {
+    flush();
     if (failure) return;
     int error = 0;
     if (auto* file = std::get_if<FileReplacement>(&destination)) {
@@ -88,7 +106,8 @@ OutputWriter::~OutputWriter() = default;
 std::expected<OutputWriter, WriteFailure> OutputWriter::open(const Target& target, bool gzip, int cancel_fd) {
   auto destination = destination_for(target);
   if (!destination) return std::unexpected(target_failure(target, destination.error()));
-  auto state = std::make_unique<State>(State{target, cancel_fd, std::move(*destination), std::nullopt, std::nullopt});
+  auto state =
+      std::make_unique<State>(State{target, cancel_fd, std::move(*destination), std::nullopt, std::nullopt, {}});
   if (gzip) state->gzip.emplace([raw = state.get()](std::string_view bytes) { raw->put(bytes); });
   return OutputWriter(std::move(state));
 }
