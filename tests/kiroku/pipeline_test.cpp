@@ -1,5 +1,6 @@
 // End to end: both log formats through the one entry the front ends call.
 #include "kiroku/pipeline.h"
+#include "file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,6 @@ namespace kiroku {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string file_text(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::expected<EncodedEvents, PipelineError> convert(const std::string& text) {
   return convert_text(PaddedText::copy_of(text));

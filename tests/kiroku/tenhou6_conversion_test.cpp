@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "file_text.h"
 #include "kiroku/pipeline.h"
 #include "kiroku/read/json_reader.h"
 
@@ -15,13 +16,6 @@ namespace kiroku {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string file_text(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::expected<std::string, PipelineError> tenhou6(const std::string& text, std::string_view ref = "") {
   return convert_to_tenhou6(PaddedText::copy_of(text), ref);

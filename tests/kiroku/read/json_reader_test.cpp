@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "file_text.h"
 #include "kiroku/tile_code.h"
 
 namespace kiroku {
@@ -362,11 +363,6 @@ std::vector<std::filesystem::path> corpus_files(const std::filesystem::path& dir
   }
   std::sort(files.begin(), files.end());
   return files;
-}
-
-std::string file_text(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(json_reader_test, every_real_four_player_log_reads) {
