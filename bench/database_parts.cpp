@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cli/archive_database.h"
 #include "kiroku/io/file_reader.h"
@@ -37,10 +38,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // A database of repeated games: each distinct text is kept once, with how
-  // many rows hold it, so that the conversion below holds a few texts only.
-  std::map<std::string, std::size_t, std::less<>> texts;
-  std::size_t rows = 0;
+  // A database of repeated games: each distinct text is kept once, and the
+  // rows as the order of their texts, so that the conversion below holds a
+  // few texts only yet meets them in the rows' order, as the tool does
+  // (the same text over and over would find the caches warmer).
+  std::map<std::string, std::size_t, std::less<>> text_numbers;
+  std::vector<const std::string*> texts;
+  std::vector<std::size_t> row_texts;
   const auto reading = Clock::now();
   for (;;) {
     auto row = database->next_row();
@@ -55,30 +59,29 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "database_parts: row %s does not decompress\n", (*row)->id.c_str());
       return 1;
     }
-    if (auto known = texts.find(text->view()); known != texts.end()) {
-      ++known->second;
-    } else {
-      texts.emplace(std::string(text->view()), 1);
+    auto known = text_numbers.find(text->view());
+    if (known == text_numbers.end()) {
+      known = text_numbers.emplace(std::string(text->view()), texts.size()).first;
+      texts.push_back(&known->first);
     }
-    ++rows;
+    row_texts.push_back(known->second);
   }
   const double read_decompress = seconds_since(reading);
 
   const auto converting = Clock::now();
-  for (const auto& [text, count] : texts) {
-    for (std::size_t i = 0; i < count; ++i) {
-      kiroku::Conversion conversion(kiroku::PaddedText::copy_of(text));
-      for (;;) {
-        auto piece = conversion.next();
-        if (!piece) {
-          std::fprintf(stderr, "database_parts: %s\n", kiroku::describe(piece.error()).c_str());
-          return 1;
-        }
-        if (!*piece) break;
+  for (const std::size_t number : row_texts) {
+    kiroku::Conversion conversion(kiroku::PaddedText::copy_of(*texts[number]));
+    for (;;) {
+      auto piece = conversion.next();
+      if (!piece) {
+        std::fprintf(stderr, "database_parts: %s\n", kiroku::describe(piece.error()).c_str());
+        return 1;
       }
+      if (!*piece) break;
     }
   }
   const double convert = seconds_since(converting);
-  std::printf("{\"rows\":%zu,\"read_decompress_s\":%.4f,\"convert_s\":%.4f}\n", rows, read_decompress, convert);
+  std::printf("{\"rows\":%zu,\"read_decompress_s\":%.4f,\"convert_s\":%.4f}\n", row_texts.size(), read_decompress,
+              convert);
   return 0;
 }
