@@ -48,32 +48,29 @@ std::string log_ref(const Job& job) {
   return log_id_game_type(name) ? name : std::string();
 }
 
-// The log as Tenhou's JSON log, or as one viewer link a line per hand,
-// written whole once the game has converted.
+// The log's viewer links, one a line.
+std::expected<std::string, PipelineError> viewer_link_lines(PaddedText text, std::string_view ref,
+                                                            conv::ConversionStats* stats) {
+  auto links = tenhou6_viewer_links(std::move(text), ref, stats);
+  if (!links) return std::unexpected(std::move(links.error()));
+  std::string lines;
+  for (const std::string& link : *links) (lines += link) += '\n';
+  return lines;
+}
+
+// The log as Tenhou's JSON log, or as its viewer links, written whole once
+// the game has converted.
 Outcome write_tenhou6(const Job& job, PaddedText text, const ConvertSettings& settings) {
+  const std::size_t input_bytes = text.size();
   conv::ConversionStats stats;
-  std::expected<std::string, PipelineError> written;
-  if (settings.form == OutputForm::ViewerLinks) {
-    auto links = tenhou6_viewer_links(std::move(text), log_ref(job), &stats);
-    if (links) {
-      written.emplace();
-      for (const std::string& link : *links) (*written += link) += '\n';
-    } else {
-      written = std::unexpected(std::move(links.error()));
-    }
-  } else {
-    written = convert_to_tenhou6(std::move(text), log_ref(job), &stats);
-  }
+  auto written = settings.form == OutputForm::ViewerLinks ? viewer_link_lines(std::move(text), log_ref(job), &stats)
+                                                          : convert_to_tenhou6(std::move(text), log_ref(job), &stats);
   if (!written) return refused(job, written.error());
   auto output = OutputWriter::open(job.target, settings.gzip, settings.cancel_fd);
   if (!output) return failed(std::move(output.error()));
   if (auto done = output->write(*written); !done) return failed(std::move(done.error()));
   if (auto committed = output->commit(); !committed) return failed(std::move(committed.error()));
-  Outcome converted;
-  converted.status = Outcome::Status::Converted;
-  converted.hands = stats.hands;
-  converted.hands_searched = stats.hands_searched;
-  return converted;
+  return Outcome::converted(input_bytes, 0, stats);
 }
 
 }  // namespace
@@ -87,12 +84,8 @@ Outcome convert_job(Job& job, const ConvertSettings& settings, MemoryBudget& bud
                      : read_log(job.source, settings.max_bytes, settings.cancel_fd, budget);
   if (job.row) std::string().swap(job.row->bytes);
   if (!log) return Outcome::failed(std::move(log.error()));
+  if (settings.form != OutputForm::Mjai) return write_tenhou6(job, std::move(log->text), settings);
   const std::size_t input_bytes = log->text.size();
-  if (settings.form != OutputForm::Mjai) {
-    Outcome outcome = write_tenhou6(job, std::move(log->text), settings);
-    outcome.input_bytes = input_bytes;
-    return outcome;
-  }
 
   Conversion conversion(std::move(log->text));
   // Opened with the first piece, so that a log refused before its first
@@ -110,14 +103,7 @@ Outcome convert_job(Job& job, const ConvertSettings& settings, MemoryBudget& bud
     if (auto written = output->write(**piece); !written) return failed(std::move(written.error()));
   }
   if (auto committed = output->commit(); !committed) return failed(std::move(committed.error()));
-  const conv::ConversionStats& stats = conversion.stats();
-  Outcome converted;
-  converted.status = Outcome::Status::Converted;
-  converted.input_bytes = input_bytes;
-  converted.events = conversion.events();
-  converted.hands = stats.hands;
-  converted.hands_searched = stats.hands_searched;
-  return converted;
+  return Outcome::converted(input_bytes, conversion.events(), conversion.stats());
 }
 
 }  // namespace kiroku::cli

@@ -102,10 +102,12 @@ void walk(const std::string& root, InputList& list) {
       std::error_code error;
       const fs::file_status target =
           entry.type == fs::file_type::symlink ? fs::status(path, error) : fs::file_status(entry.type);
-      if ((error || fs::is_regular_file(target)) && is_database_name(entry.name)) {
-        list.databases.push_back({path, false, true});
-      } else if (error || fs::is_regular_file(target)) {
-        list.files.push_back({{path, false, true}, relative});
+      if (error || fs::is_regular_file(target)) {
+        if (is_database_name(entry.name)) {
+          list.databases.push_back({path, false, true});
+        } else {
+          list.files.push_back({{path, false, true}, relative});
+        }
       } else if (!fs::is_directory(target)) {  // a link to a directory named like a log is neither walked nor read
         list.passed_over.push_back({path, "note: skipped, " + kind_of(target.type())});
       }

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "cli/input_files.h"
+#include "kiroku/conv/conversion_stats.h"
 
 namespace kiroku::cli {
 
@@ -70,6 +71,15 @@ struct Outcome {
   std::size_t hands = 0;
   std::size_t hands_searched = 0;  // hands that needed the search past the retry rule
 
+  static Outcome converted(std::size_t input_bytes, std::size_t events, const conv::ConversionStats& stats) {
+    Outcome outcome;
+    outcome.status = Status::Converted;
+    outcome.input_bytes = input_bytes;
+    outcome.events = events;
+    outcome.hands = stats.hands;
+    outcome.hands_searched = stats.hands_searched;
+    return outcome;
+  }
   static Outcome skipped(Skip why) {
     Outcome outcome;
     outcome.status = Status::Skipped;

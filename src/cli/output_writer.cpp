@@ -46,9 +46,9 @@ struct OutputWriter::State {
   Destination destination;
   std::optional<GzipWriter> gzip;
   std::optional<WriteFailure> failure;  // the first
-  // Hands' pieces gathered into writes of about kWriteSize: a game's hands
-  // are each a few kilobytes, and a system call for each costs more than
-  // the copy.
+  // Hands' pieces gathered into writes of at most kWriteSize (room for
+  // which is taken once): a game's hands are each a few kilobytes, and a
+  // system call for each costs more than the copy.
   std::string pending;
 
   void fail(WriteFailure failed) {
@@ -56,9 +56,9 @@ struct OutputWriter::State {
   }
 
   void put(std::string_view bytes) {
-    if (pending.empty() && bytes.size() >= kWriteSize) return hand_over(bytes);
+    if (pending.size() + bytes.size() > kWriteSize) flush();
+    if (bytes.size() >= kWriteSize) return hand_over(bytes);
     pending += bytes;
-    if (pending.size() >= kWriteSize) flush();
   }
 
   void flush() {
@@ -108,6 +108,7 @@ std::expected<OutputWriter, WriteFailure> OutputWriter::open(const Target& targe
   if (!destination) return std::unexpected(target_failure(target, destination.error()));
   auto state =
       std::make_unique<State>(State{target, cancel_fd, std::move(*destination), std::nullopt, std::nullopt, {}});
+  state->pending.reserve(kWriteSize);
   if (gzip) state->gzip.emplace([raw = state.get()](std::string_view bytes) { raw->put(bytes); });
   return OutputWriter(std::move(state));
 }

@@ -99,13 +99,15 @@ std::vector<std::optional<fs::path>> targets_of(const std::vector<Job>& jobs) {
   return targets;
 }
 
-// Each database once, however often it is named or found.
+// Each database once, however often it is named or found (one that cannot
+// be looked at is kept, to fail when it is opened).
 std::vector<LogSource> distinct_files(std::vector<LogSource> sources) {
+  std::set<FileId> seen;
   std::vector<LogSource> distinct;
   for (LogSource& source : sources) {
-    const bool seen =
-        std::ranges::any_of(distinct, [&](const LogSource& earlier) { return same_file(earlier, source); });
-    if (!seen) distinct.push_back(std::move(source));
+    const auto found = identity(source);
+    if (found && !seen.insert(found->id).second) continue;
+    distinct.push_back(std::move(source));
   }
   return distinct;
 }

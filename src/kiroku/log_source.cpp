@@ -6,6 +6,7 @@
 #include "kiroku/prepare/json_preparation.h"
 #include "kiroku/prepare/xml_preparation.h"
 #include "kiroku/prepare/xml_tenhou6.h"
+#include "kiroku/read/log_format.h"
 
 namespace kiroku {
 
@@ -66,6 +67,12 @@ std::expected<bool, PipelineError> XmlSource::next_hand(PreparedHand& out) {
     }
   }
   return true;
+}
+
+std::expected<PreparedGame, PipelineError> GameSource::open(PaddedText& text, Tenhou6Capture* capture) {
+  text.drop_prefix(byte_order_mark_size(text.view()));
+  if (detect_log_format(text.view()) == LogFormat::TenhouXml) return source_.emplace<XmlSource>(capture).open(text);
+  return source_.emplace<JsonSource>(capture).open(text);
 }
 
 }  // namespace kiroku

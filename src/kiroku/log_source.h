@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <expected>
 #include <optional>
+#include <variant>
 
 #include "kiroku/io/padded_text.h"
 #include "kiroku/json_log.h"
@@ -54,6 +55,21 @@ class XmlSource {
   std::size_t position_ = 0;
   bool red_fives_ = true;
   Tenhou6Capture* capture_;
+};
+
+// The source of either format, as the text's first bytes tell (see
+// detect_log_format).
+class GameSource {
+ public:
+  // Drops the text's byte order mark and opens it with its format's source;
+  // `text`, and `capture` when given, must outlive the source.
+  std::expected<PreparedGame, PipelineError> open(PaddedText& text, Tenhou6Capture* capture = nullptr);
+  std::expected<bool, PipelineError> next_hand(PreparedHand& out) {
+    return std::visit([&](auto& hands) { return hands.next_hand(out); }, source_);
+  }
+
+ private:
+  std::variant<JsonSource, XmlSource> source_;
 };
 
 }  // namespace kiroku

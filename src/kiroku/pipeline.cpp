@@ -6,7 +6,6 @@
 
 #include "kiroku/conv/converter.h"
 #include "kiroku/log_source.h"
-#include "kiroku/read/log_format.h"
 
 namespace kiroku {
 
@@ -30,7 +29,7 @@ struct Conversion::State {
   std::expected<void, PipelineError> start();
 
   PaddedText text;
-  std::variant<JsonSource, XmlSource> source;
+  GameSource source;
   PreparedGame game;
   std::optional<conv::Converter> converter;  // of `game`
   PreparedHand hand;                         // its buffers serve every hand
@@ -43,13 +42,7 @@ struct Conversion::State {
 };
 
 std::expected<void, PipelineError> Conversion::State::start() {
-  text.drop_prefix(byte_order_mark_size(text.view()));
-  std::expected<PreparedGame, PipelineError> opened;
-  if (detect_log_format(text.view()) == LogFormat::TenhouXml) {
-    opened = source.emplace<XmlSource>().open(text);
-  } else {
-    opened = source.emplace<JsonSource>().open(text);
-  }
+  auto opened = source.open(text);
   if (!opened) return std::unexpected(std::move(opened.error()));
   game = std::move(*opened);
   converter.emplace(game);
@@ -62,7 +55,7 @@ std::expected<bool, PipelineError> Conversion::State::convert_next() {
     if (auto started = start(); !started) return std::unexpected(std::move(started.error()));
     phase = Phase::Hands;
   }
-  auto more = std::visit([&](auto& hands) { return hands.next_hand(hand); }, source);
+  auto more = source.next_hand(hand);
   if (!more) return std::unexpected(std::move(more.error()));
   if (!*more) {
     events.push_back(event::EndGame{});

@@ -1,13 +1,13 @@
 // The pipeline's entries that write Tenhou's JSON log (pipeline.h).
+#include <string>
 #include <utility>
-#include <variant>
+#include <vector>
 
 #include "kiroku/conv/converter.h"
 #include "kiroku/encode/tenhou6_writer.h"
 #include "kiroku/encode/viewer_link.h"
 #include "kiroku/log_source.h"
 #include "kiroku/pipeline.h"
-#include "kiroku/read/log_format.h"
 
 namespace kiroku {
 
@@ -30,12 +30,10 @@ struct WrittenHands {
 // converts.
 std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::string_view ref,
                                                          conv::ConversionStats* stats) {
-  text.drop_prefix(byte_order_mark_size(text.view()));
   Tenhou6Capture capture;
   capture.game.ref = ref;
-  std::variant<JsonSource, XmlSource> source{std::in_place_type<JsonSource>, &capture};
-  if (detect_log_format(text.view()) == LogFormat::TenhouXml) source.emplace<XmlSource>(&capture);
-  auto game = std::visit([&](auto& hands) { return hands.open(text); }, source);
+  GameSource source;
+  auto game = source.open(text, &capture);
   if (!game) return std::unexpected(std::move(game.error()));
   conv::Converter converter(*game);
   PreparedHand hand;
@@ -43,7 +41,7 @@ std::expected<WrittenHands, PipelineError> written_hands(PaddedText text, std::s
   WrittenHands written;
   append_tenhou6_opening(capture.game, written.text);
   for (;;) {
-    auto more = std::visit([&](auto& hands) { return hands.next_hand(hand); }, source);
+    auto more = source.next_hand(hand);
     if (!more) return std::unexpected(std::move(more.error()));
     if (!*more) break;
     auto converted = converter.convert_hand(hand, events);

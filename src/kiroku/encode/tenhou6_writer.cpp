@@ -68,27 +68,27 @@ std::size_t hand_bound(const JsonHand& hand) noexcept {
   return size;
 }
 
-void write_number(JsonWriter& w, std::uint64_t value) noexcept {
-  if (value <= UINT32_MAX) return w.unsigned_number(static_cast<std::uint32_t>(value));
+// Any number as std::to_chars writes it, which is its shortest form.
+template <typename Number>
+void write_chars(JsonWriter& w, Number value) noexcept {
   std::array<char, kNumberBound> digits{};
   const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
   w.raw(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
 }
 
-void write_number(JsonWriter& w, std::int64_t value) noexcept {
-  std::array<char, kNumberBound> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-  w.raw(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+void write_number(JsonWriter& w, std::uint64_t value) noexcept {
+  if (value <= UINT32_MAX) return w.unsigned_number(static_cast<std::uint32_t>(value));
+  write_chars(w, value);
 }
+
+void write_number(JsonWriter& w, std::int64_t value) noexcept { write_chars(w, value); }
 
 // The shortest text that reads back as the same double, as JavaScript
 // writes numbers: 2074.7, -46, 63.8; null for what JSON cannot hold, as
 // JavaScript writes NaN and the infinities.
 void write_number(JsonWriter& w, double value) noexcept {
   if (!std::isfinite(value)) return w.literal("null");
-  std::array<char, kNumberBound> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-  w.raw(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+  write_chars(w, value);
 }
 
 void write_tile(JsonWriter& w, Tile tile) noexcept {
@@ -291,33 +291,30 @@ void write_closing(JsonWriter& w, const Tenhou6Game& game, std::size_t first_han
   w.raw('}');
 }
 
+// Writes with one cursor into room for `bound` more bytes of `out`, then
+// keeps what was written.
+template <typename Write>
+void append_written(std::string& out, std::size_t bound, Write write) {
+  const std::size_t start = out.size();
+  out.resize_and_overwrite(start + bound, [&](char* data, std::size_t) noexcept {
+    JsonWriter w(data + start);
+    write(w);
+    return static_cast<std::size_t>(w.cursor() - data);
+  });
+}
+
 }  // namespace
 
 void append_tenhou6_hand(const JsonHand& hand, std::string& out) {
-  const std::size_t start = out.size();
-  out.resize_and_overwrite(start + hand_bound(hand), [&](char* data, std::size_t) noexcept {
-    JsonWriter w(data + start);
-    write_hand(w, hand);
-    return static_cast<std::size_t>(w.cursor() - data);
-  });
+  append_written(out, hand_bound(hand), [&](JsonWriter& w) { write_hand(w, hand); });
 }
 
 void append_tenhou6_opening(const Tenhou6Game& game, std::string& out) {
-  const std::size_t start = out.size();
-  out.resize_and_overwrite(start + game_bound(game), [&](char* data, std::size_t) noexcept {
-    JsonWriter w(data + start);
-    write_opening(w, game);
-    return static_cast<std::size_t>(w.cursor() - data);
-  });
+  append_written(out, game_bound(game), [&](JsonWriter& w) { write_opening(w, game); });
 }
 
 void append_tenhou6_closing(const Tenhou6Game& game, std::size_t first_hand, std::size_t hand_count, std::string& out) {
-  const std::size_t start = out.size();
-  out.resize_and_overwrite(start + game_bound(game), [&](char* data, std::size_t) noexcept {
-    JsonWriter w(data + start);
-    write_closing(w, game, first_hand, hand_count);
-    return static_cast<std::size_t>(w.cursor() - data);
-  });
+  append_written(out, game_bound(game), [&](JsonWriter& w) { write_closing(w, game, first_hand, hand_count); });
 }
 
 std::string tenhou6_document(const Tenhou6Game& game, std::string_view hand_list, std::size_t first_hand,

@@ -198,6 +198,9 @@ class RecordReader {
 
   // --- scalars ----------------------------------------------------------
   bool fail_integer(od::value& value, std::string_view expected);
+  // An unsigned integer that `Unsigned` holds, named `expected` ("u8") in errors.
+  template <typename Unsigned>
+  bool read_unsigned(od::value& value, std::string_view expected, Unsigned& out);
   bool read_u8(od::value& value, std::uint8_t& out);
   bool read_u32(od::value& value, std::uint32_t& out);
   bool read_i32(od::value& value, std::int32_t& out);

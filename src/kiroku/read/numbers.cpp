@@ -64,29 +64,22 @@ bool RecordReader::fail_integer(od::value& value, std::string_view expected) {
   return fail(type_message(number.description(), expected));
 }
 
-bool RecordReader::read_u8(od::value& value, std::uint8_t& out) {
+template <typename Unsigned>
+bool RecordReader::read_unsigned(od::value& value, std::string_view expected, Unsigned& out) {
   std::uint64_t v = 0;
   if (value.get_uint64().get(v) == simdjson::SUCCESS) {
-    if (v <= std::numeric_limits<std::uint8_t>::max()) {
-      out = static_cast<std::uint8_t>(v);
+    if (v <= std::numeric_limits<Unsigned>::max()) {
+      out = static_cast<Unsigned>(v);
       return true;
     }
-    return fail(invalid_integer_message(v, "u8"));
+    return fail(invalid_integer_message(v, expected));
   }
-  return fail_integer(value, "u8");
+  return fail_integer(value, expected);
 }
 
-bool RecordReader::read_u32(od::value& value, std::uint32_t& out) {
-  std::uint64_t v = 0;
-  if (value.get_uint64().get(v) == simdjson::SUCCESS) {
-    if (v <= std::numeric_limits<std::uint32_t>::max()) {
-      out = static_cast<std::uint32_t>(v);
-      return true;
-    }
-    return fail(invalid_integer_message(v, "u32"));
-  }
-  return fail_integer(value, "u32");
-}
+bool RecordReader::read_u8(od::value& value, std::uint8_t& out) { return read_unsigned(value, "u8", out); }
+
+bool RecordReader::read_u32(od::value& value, std::uint32_t& out) { return read_unsigned(value, "u32", out); }
 
 bool RecordReader::read_i32(od::value& value, std::int32_t& out) {
   const bool negative = value.is_negative();
